@@ -1,0 +1,24 @@
+// Where the board bus lives and how its files are named (docs/PROTOCOL.md).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vbus {
+
+// $VBOARD_BUS, else $XDG_RUNTIME_DIR/vboard-bus, else /tmp/vboard-bus-<uid>.
+std::string DefaultBusDirectory();
+
+// Creates the directory (mode 0700) when missing; false when it cannot.
+bool EnsureBusDirectory(const std::string& dir);
+
+std::string SocketPath(const std::string& dir, int slot);
+std::string StatePath(const std::string& dir, int slot);
+
+// Slots that have a socket file, ascending.
+std::vector<int> ListSlots(const std::string& dir);
+
+// Replaces `path` with `content` atomically (temporary file, fsync, rename).
+bool ReplaceFileAtomically(const std::string& path, const std::string& content);
+
+}  // namespace vbus

@@ -1,0 +1,47 @@
+// The byte-stream seam under the board bus: a connected socket, whatever its family.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "vbus/protocol.h"
+
+namespace vbus {
+
+class Stream {
+public:
+    virtual ~Stream() = default;
+    // Sends all bytes; false when the peer is gone.
+    virtual bool SendAll(const std::uint8_t* data, std::size_t size) = 0;
+    // Receives exactly `size` bytes; false on end of stream or error.
+    virtual bool ReceiveAll(std::uint8_t* data, std::size_t size) = 0;
+    // Ends both directions so that a reader blocked in ReceiveAll returns; safe from any thread.
+    virtual void Shutdown() = 0;
+    // Names the peer for log lines.
+    virtual std::string PeerName() const = 0;
+};
+
+// Connects to a board's UNIX socket; nothing when it does not answer.
+std::unique_ptr<Stream> ConnectUnix(const std::string& socketPath);
+
+class Listener {
+public:
+    virtual ~Listener() = default;
+    // Waits for the next connection; nothing once Close() was called.
+    virtual std::unique_ptr<Stream> Accept() = 0;
+    virtual void Close() = 0;
+};
+
+// Binds a UNIX socket at `socketPath` (a stale socket file nobody answers on is replaced);
+// nothing when another live listener holds it or binding fails (`why` says which).
+std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string& why);
+
+// Frame I/O over a stream. ReadFrame returns nothing on end of stream; on a malformed
+// frame it returns nothing and sets `why` (empty `why` means the peer just closed).
+bool WriteMessage(Stream& stream, const Message& message);
+std::optional<Message> ReadMessage(Stream& stream, std::string& why);
+
+}  // namespace vbus
