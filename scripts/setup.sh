@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the virtual board need (only those
+# missing), then configures and builds one CMake preset (default: debug).
+# Usage: scripts/setup.sh [preset]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-debug}
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev         # GoogleTest: unit and integration tests
+  libbenchmark-dev                  # Google Benchmark: speed checks
+  qt6-base-dev libgl-dev            # Qt 6 Widgets: the dialog framework backend on Linux
+  fonts-arphic-uming                # a Song/Ming CJK face standing in for the dialogs' Song font
+  xvfb xauth                        # a virtual X server for screenshots and GUI checks
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)"
