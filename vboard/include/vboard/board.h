@@ -20,18 +20,18 @@
 namespace vboard {
 
 struct BoardOptions {
-    std::string busDir;          // empty: vbus::DefaultBusDirectory()
-    int slot = -1;               // -1: the lowest free slot
-    std::string devicePath;      // empty: \\?\vboard#board&N#VB00000N#{guid}
-    std::string eepromFile;      // empty: $XDG_DATA_HOME/vboard/board-N.eeprom (or ~/.local/share/...)
-    std::uint8_t type = 0x21;    // board-type byte
+    std::string busDir;        // empty: vbus::DefaultBusDirectory()
+    int slot = -1;             // -1: the lowest free slot
+    std::string devicePath;    // empty: \\?\vboard#board&N#VB00000N#{guid}
+    std::string eepromFile;    // empty: $XDG_DATA_HOME/vboard/board-N.eeprom (or ~/.local/share/...)
+    std::uint8_t type = 0x21;  // board-type byte
     bool plugged = true;
-    int reportIntervalMs = 0;    // > 0: a status report at this rate as well
-    bool clockRunning = true;    // false: the clock stands until set running
+    int reportIntervalMs = 0;        // > 0: a status report at this rate as well
+    bool clockRunning = true;        // false: the clock stands until set running
     std::optional<ClockTime> clock;  // empty: the host's local time
     // Receives the board's diagnostics (one line each, no newline); empty: standard error.
     std::function<void(const std::string&)> diagnostics;
-    int logCapacity = 1024;      // traffic log entries kept
+    int logCapacity = 1024;  // traffic log entries kept
 };
 
 struct CommandResult {
@@ -42,7 +42,7 @@ struct CommandResult {
 class BoardCore;
 
 class Board {
-public:
+  public:
     explicit Board(BoardOptions options = {});
     ~Board();  // detaches: Stop()
     Board(const Board&) = delete;
@@ -105,7 +105,7 @@ public:
     void AddObserver(BoardObserver* observer);
     void RemoveObserver(BoardObserver* observer);
 
-private:
+  private:
     std::unique_ptr<BoardCore> core_;
 };
 

@@ -10,7 +10,7 @@ namespace vboard {
 // Called on the board's own notifier thread, one call at a time and in the order the changes
 // happened; never under the board's lock, so a callback may call back into the Board.
 class BoardObserver {
-public:
+  public:
     virtual ~BoardObserver() = default;
     virtual void OnDisplayChanged(const Digits& /*digits*/) {}
     // `offset` and `length` name the bytes that were written.

@@ -37,8 +37,8 @@ struct ClockTime {
     friend bool operator==(const ClockTime&, const ClockTime&) = default;
 };
 std::optional<ClockTime> ParseClockTime(const std::string& text);  // "HH:MM:SS"
-std::string FormatClockTime(const ClockTime& t);                    // "HH:MM:SS"
-std::uint8_t ToBcd(int value);                                      // 0..99 -> packed BCD
+std::string FormatClockTime(const ClockTime& t);                   // "HH:MM:SS"
+std::uint8_t ToBcd(int value);                                     // 0..99 -> packed BCD
 
 // Where a fault applies: the four pipes and the three control codes.
 enum class Target { Pipe00, Pipe01, Pipe02, Pipe03, Reset, Transfer, Type };
@@ -64,10 +64,10 @@ struct Fault {
 std::string FormatFault(const Fault& fault);  // "normal", "delay 200", "fail 31", ...
 
 struct FaultSet {
-    std::array<Fault, kTargetCount> requests{};          // indexed by Target
+    std::array<Fault, kTargetCount> requests{};             // indexed by Target
     std::array<std::uint32_t, kPipeCount> pipeOpenError{};  // 0 = the pipe opens
-    std::uint32_t deviceOpenError = 0;                   // 0 = the device opens
-    std::uint32_t cancelDelayMs = 0;                     // time from CANCEL to its DONE 995
+    std::uint32_t deviceOpenError = 0;                      // 0 = the device opens
+    std::uint32_t cancelDelayMs = 0;                        // time from CANCEL to its DONE 995
     friend bool operator==(const FaultSet&, const FaultSet&) = default;
 };
 

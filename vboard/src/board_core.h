@@ -1,0 +1,179 @@
+// The board's engine: the model (EEPROM, keys, clock, display, type, plug state), the requests
+// pending on its handles, faults, the traffic log, and the attachment to the bus. One lock guards
+// it all; connections, timers and observers each run on threads of their own.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "connection.h"
+#include "notifier.h"
+#include "timer_queue.h"
+#include "traffic_log.h"
+#include "vboard/board.h"
+
+namespace vboard {
+
+class BoardCore {
+  public:
+    using CommandHandler = std::function<CommandResult(const std::string&)>;
+
+    BoardCore(BoardOptions options, CommandHandler commands);
+    ~BoardCore();
+
+    bool Start(std::string* why);
+    void Stop();
+
+    int Slot() const;
+    std::string DevicePath() const;
+    std::string BusDirectory() const;
+    std::string EepromFile() const;
+
+    void SetKey(int key, bool down);
+    void PressKey(int key, int holdMs);
+    std::uint8_t HeldKeys() const;
+    void SetClock(const ClockTime& time);
+    void SetClockRunning(bool running);
+    ClockTime Clock() const;
+    void SetType(std::uint8_t type);
+    std::uint8_t Type() const;
+    void Unplug();
+    void Plug();
+    bool Plugged() const;
+    void SetReportInterval(int ms);
+    void SetFault(Target target, const Fault& fault);
+    void SetPipeOpenError(int pipe, std::uint32_t error);
+    void SetDeviceOpenError(std::uint32_t error);
+    void SetCancelDelay(std::uint32_t ms);
+    void ClearFaults();
+    FaultSet Faults() const;
+    Eeprom EepromContents() const;
+    bool WriteEeprom(int offset, const std::vector<std::uint8_t>& bytes, std::string* why);
+    Digits Display() const;
+    std::vector<LogEntry> TrafficLog(std::size_t count) const;
+    BoardStatus Status() const;
+
+    void AddObserver(BoardObserver* observer) { notifier_.Add(observer); }
+    void RemoveObserver(BoardObserver* observer) { notifier_.Remove(observer); }
+
+  private:
+    using SteadyClock = std::chrono::steady_clock;
+    using ConnectionPtr = std::shared_ptr<Connection>;
+
+    struct Arm {
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+    };
+
+    struct Request {
+        std::uint64_t serial = 0;  // unique within the board
+        ConnectionPtr connection;
+        std::uint32_t id = 0;
+        Target target = Target::Pipe00;
+        vbus::Op op = vbus::Op::Read;
+        std::uint32_t code = 0;
+        std::uint32_t outLength = 0;
+        vbus::Bytes input;
+        Fault fault;
+        std::uint32_t blockOffset = 0;  // transfer request: the EEPROM address
+        std::uint16_t transferSize = 0;
+        std::uint8_t transferDirection = 0;
+        SteadyClock::time_point notBefore{};
+        bool cancelling = false;
+    };
+
+    struct Outcome {
+        std::uint32_t error = 0;
+        std::uint32_t information = 0;
+        vbus::Bytes output;
+        vbus::Bytes window;
+    };
+    static Outcome ErrorOutcome(std::uint32_t error) {
+        Outcome o;
+        o.error = error;
+        return o;
+    }
+
+    // Connections (reader threads).
+    void AcceptLoop();
+    void Serve(ConnectionPtr connection);
+    // Handles one message; false with `why` on a protocol fault.
+    bool Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why);
+    void HandleHello(const ConnectionPtr& connection, const vbus::Hello& hello);
+    bool HandleSubmit(const ConnectionPtr& connection, vbus::Submit& submit, std::string& why);
+    void HandleCancel(const ConnectionPtr& connection, std::uint32_t id);
+    void Closed(const ConnectionPtr& connection);
+    void ReapFinished();
+
+    // Requests; all with mu_ held.
+    bool Ready(const Request& request) const;
+    Outcome Answer(Request& request);
+    void Finish(Request& request, const Outcome& outcome, LogStatus status);
+    void Pump();
+    void CompleteCancelled(std::uint64_t serial);
+    void FailEverythingPending(std::uint32_t error);
+    LogEntry NewEntry(const Connection& connection, LogOp op) const;
+    void Record(LogEntry entry);
+
+    // Model; all with mu_ held.
+    vbus::Bytes Report() const;
+    ClockTime ClockLocked() const;
+    void ScheduleTick();
+    void ScheduleReport();
+    void ReportDue();
+    void WriteStateFile();
+    void SetFaultsLocked(const FaultSet& faults);
+    void SetKeyLocked(int key, bool down);
+    void Diagnose(const std::string& line) const;
+
+    mutable std::mutex mu_;
+    BoardOptions options_;
+    CommandHandler commands_;
+
+    // Model.
+    Eeprom eeprom_{};
+    std::uint8_t type_;
+    std::uint8_t keys_ = 0;
+    int clockSeconds_ = 0;  // since midnight
+    bool clockRunning_;
+    Digits display_{};
+    bool plugged_;
+    std::uint64_t plugEpoch_ = 0;
+    std::optional<Arm> readArm_, writeArm_;  // PIPE02, PIPE03
+    bool reportDue_ = false;
+    int reportIntervalMs_;
+    FaultSet faults_;
+    vboard::TrafficLog log_;
+
+    // Requests.
+    std::list<Request> pending_;
+    std::uint64_t nextSerial_ = 1;
+
+    // Attachment.
+    bool started_ = false, stopped_ = false;
+    int slot_ = -1;
+    std::string busDir_, devicePath_, eepromPath_;
+    SteadyClock::time_point startTime_ = SteadyClock::now();
+    std::uint64_t tickGeneration_ = 0, reportGeneration_ = 0;
+    SteadyClock::time_point nextTick_{};
+    std::unique_ptr<vbus::Listener> listener_;
+    std::thread acceptThread_;
+    std::uint32_t nextConnection_ = 1;
+    std::map<std::uint32_t, ConnectionPtr> connections_;
+    std::vector<ConnectionPtr> finished_;
+
+    // Declared last: destroyed first, so no timer or observer call outlives the state above.
+    Notifier notifier_;
+    TimerQueue timers_;
+};
+
+}  // namespace vboard

@@ -1,0 +1,225 @@
+#include "cli.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "commands.h"
+#include "hex.h"
+#include "vboard/control_client.h"
+#include "vbus/bus_dir.h"
+
+namespace vboard {
+namespace {
+
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value,
+               CliRequest& request) {
+    if (i + 1 >= args.size()) {
+        request.kind = CliRequest::Kind::Error;
+        request.error = args[i] + " needs a value";
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+CliRequest Error(std::string text) {
+    CliRequest r;
+    r.kind = CliRequest::Kind::Error;
+    r.error = std::move(text);
+    return r;
+}
+
+// `eeprom load FILE` reads the file here, so that the board need not see the caller's files.
+std::optional<std::string> ReadEepromImage(const std::string& path, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (content.size() == static_cast<std::size_t>(kEepromSize)) {  // raw; hex text of 256 bytes is longer
+        std::string hex;
+        char cell[4];
+        for (unsigned char c : content) {
+            std::snprintf(cell, sizeof cell, "%02x ", c);
+            hex += cell;
+        }
+        return hex;
+    }
+    if (!ParseHexBytes(content)) {
+        why = path + " holds neither 256 raw bytes nor hexadecimal text";
+        return std::nullopt;
+    }
+    return content;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return std::string(
+               "Usage:\n"
+               "  vboard run [--slot N] [--type 0x21] [--eeprom FILE] [--device-path P] [--report-ms N]\n"
+               "             [--unplugged] [--clock HH:MM:SS]\n"
+               "      Attach a virtual board to the bus and serve it until SIGINT or SIGTERM.\n"
+               "      --slot N         the bus slot (default: the lowest free one)\n"
+               "      --type 0xNN      the board-type byte (default 0x21)\n"
+               "      --eeprom FILE    the file that keeps the EEPROM (default:\n"
+               "                       $XDG_DATA_HOME/vboard/board-N.eeprom or ~/.local/share/vboard/...)\n"
+               "      --device-path P  the device path to publish (default \\\\?\\vboard#board&N#...)\n"
+               "      --report-ms N    also send a status report every N ms\n"
+               "      --unplugged      start unplugged\n"
+               "      --clock HH:MM:SS start the clock here (default: the local time)\n"
+               "  vboard list\n"
+               "      List the boards on the bus: slot, plugged or unplugged, device path.\n"
+               "  vboard [--slot N] COMMAND ...\n"
+               "      Steer a running board (default: the one at the lowest slot). Commands:\n") +
+           CommandHelp() +
+           "  vboard --help\n"
+           "\n"
+           "Environment:\n"
+           "  VBOARD_BUS   the bus directory (default: $XDG_RUNTIME_DIR/vboard-bus, else\n"
+           "               /tmp/vboard-bus-<uid>). Boards and tools meet there.\n"
+           "\n"
+           "Exit status: 0 done, 1 the board refused the command, 2 usage error, 3 no board.\n";
+}
+
+CliRequest ParseCommandLine(const std::vector<std::string>& args) {
+    CliRequest request;
+    std::size_t i = 0;
+    // Options before the command word.
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h" || args[i] == "help") {
+            request.kind = CliRequest::Kind::Help;
+            return request;
+        }
+        if (args[i] == "--slot") {
+            std::string value;
+            if (!TakeValue(args, i, value, request)) return request;
+            auto slot = ParseNumber(value, 9999);
+            if (!slot) return Error("not a slot: " + value);
+            request.slot = static_cast<int>(*slot);
+            continue;
+        }
+        if (args[i].rfind("--", 0) == 0) return Error("unknown option " + args[i]);
+        break;
+    }
+    if (i == args.size()) return Error("no command (try: vboard --help)");
+
+    if (args[i] == "run") {
+        request.kind = CliRequest::Kind::Run;
+        request.run.slot = request.slot;
+        for (++i; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            std::string value;
+            if (a == "--unplugged") {
+                request.run.plugged = false;
+                continue;
+            }
+            if (a != "--slot" && a != "--type" && a != "--eeprom" && a != "--device-path" &&
+                a != "--report-ms" && a != "--clock")
+                return Error("unknown option for run: " + a);
+            if (!TakeValue(args, i, value, request)) return request;
+            if (a == "--slot") {
+                auto slot = ParseNumber(value, 9999);
+                if (!slot) return Error("not a slot: " + value);
+                request.run.slot = static_cast<int>(*slot);
+            } else if (a == "--type") {
+                auto type = ParseNumber(value, 255);
+                if (!type) return Error("not a type byte: " + value);
+                request.run.type = static_cast<std::uint8_t>(*type);
+            } else if (a == "--eeprom") {
+                request.run.eepromFile = value;
+            } else if (a == "--device-path") {
+                if (value.empty()) return Error("the device path is empty");
+                request.run.devicePath = value;
+            } else if (a == "--report-ms") {
+                auto ms = ParseNumber(value, 24u * 60 * 60 * 1000);
+                if (!ms) return Error("not a time in ms: " + value);
+                request.run.reportIntervalMs = static_cast<int>(*ms);
+            } else {
+                auto t = ParseClockTime(value);
+                if (!t) return Error("not a time HH:MM:SS: " + value);
+                request.run.clock = *t;
+            }
+        }
+        return request;
+    }
+    if (args[i] == "list") {
+        if (i + 1 != args.size()) return Error("list takes no arguments");
+        request.kind = CliRequest::Kind::List;
+        return request;
+    }
+    request.kind = CliRequest::Kind::Command;
+    for (; i < args.size(); ++i) request.command += (request.command.empty() ? "" : " ") + args[i];
+    return request;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
+    CliRequest request = ParseCommandLine(args);
+    switch (request.kind) {
+        case CliRequest::Kind::Help:
+            context.out << UsageText();
+            return 0;
+        case CliRequest::Kind::Error:
+            context.err << "vboard: " << request.error << "\n";
+            return 2;
+        case CliRequest::Kind::List: {
+            auto boards = ListBoards(context.busDir);
+            if (boards.empty()) context.out << "no boards on " << context.busDir << "\n";
+            for (const auto& b : boards)
+                context.out << "slot " << b.slot << "  " << (b.present ? "plugged  " : "unplugged") << "  "
+                            << b.devicePath << "\n";
+            return 0;
+        }
+        case CliRequest::Kind::Run: {
+            request.run.busDir = context.busDir;
+            Board board(request.run);
+            std::string why;
+            if (!board.Start(&why)) {
+                context.err << "vboard: " << why << "\n";
+                return 3;
+            }
+            context.out << "board on slot " << board.Slot() << " of " << board.BusDirectory() << "\n"
+                        << "device path " << board.DevicePath() << "\n"
+                        << "EEPROM file " << board.EepromFile() << std::endl;
+            if (context.waitWhileRunning) context.waitWhileRunning(board);
+            board.Stop();
+            return 0;
+        }
+        case CliRequest::Kind::Command:
+            break;
+    }
+
+    std::string command = request.command;
+    if (command.rfind("eeprom load ", 0) == 0) {
+        const std::string arg = command.substr(12);
+        std::error_code ec;
+        if (arg.find(' ') == std::string::npos && std::filesystem::is_regular_file(arg, ec)) {
+            std::string why;
+            auto hex = ReadEepromImage(arg, why);
+            if (!hex) {
+                context.err << "vboard: " << why << "\n";
+                return 2;
+            }
+            command = "eeprom load " + *hex;
+        }
+    }
+    // Without --slot, the board at the lowest slot that answers (no probe, so its log stays clean).
+    std::vector<int> slots =
+        request.slot >= 0 ? std::vector<int>{request.slot} : vbus::ListSlots(context.busDir);
+    std::string why = "no board on " + context.busDir;
+    std::optional<CommandResult> reply;
+    for (int slot : slots)
+        if ((reply = SendCommand(context.busDir, slot, command, &why))) break;
+    if (!reply) {
+        context.err << "vboard: " << why << "\n";
+        return 3;
+    }
+    std::string text = reply->text;
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    (reply->ok ? context.out : context.err) << text;
+    return reply->ok ? 0 : 1;
+}
+
+}  // namespace vboard

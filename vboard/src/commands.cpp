@@ -1,0 +1,286 @@
+#include "commands.h"
+
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "hex.h"
+
+namespace vboard {
+namespace {
+
+constexpr std::uint32_t kMaxMs = 24u * 60 * 60 * 1000;
+
+CommandResult Ok(std::string text = "ok") { return {true, std::move(text)}; }
+CommandResult Bad(std::string text) { return {false, std::move(text)}; }
+
+std::string Hex2(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02x", v & 0xFFu);
+    return buf;
+}
+
+std::string RestAfter(const std::string& text, std::size_t words) {
+    std::istringstream in(text);
+    std::string w;
+    for (std::size_t i = 0; i < words && in >> w; ++i) {
+    }
+    std::string rest;
+    std::getline(in, rest, '\0');
+    return rest;
+}
+
+std::string FaultList(const FaultSet& f) {
+    std::string out;
+    for (int i = 0; i < kTargetCount; ++i)
+        out += std::string(TargetName(static_cast<Target>(i))) + " " + FormatFault(f.requests[i]) + "\n";
+    for (int i = 0; i < kPipeCount; ++i)
+        if (f.pipeOpenError[i])
+            out += std::string(TargetName(static_cast<Target>(i))) + " openfail " +
+                   std::to_string(f.pipeOpenError[i]) + "\n";
+    if (f.deviceOpenError) out += "device openfail " + std::to_string(f.deviceOpenError) + "\n";
+    out += "cancel delay " + std::to_string(f.cancelDelayMs) + "\n";
+    return out;
+}
+
+std::string KeysText(std::uint8_t held) {
+    std::string out;
+    for (int i = 0; i < kKeyCount; ++i)
+        if (held & (1u << i)) out += (out.empty() ? "" : ",") + std::to_string(i);
+    return out.empty() ? "none" : out;
+}
+
+std::string ToUpper(std::string s) {
+    for (auto& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+CommandResult FaultCommand(Board& board, const std::vector<std::string>& w) {
+    if (w.size() < 3) return Bad("usage: fault TARGET MODE [ARG]");
+    const std::string& targetName = w[1];
+    const std::string& mode = w[2];
+    const std::string arg = w.size() > 3 ? w[3] : "";
+    if (w.size() > 4) return Bad("too many words");
+
+    if (targetName == "cancel") {
+        if (mode != "delay" || arg.empty()) return Bad("usage: fault cancel delay MS");
+        auto ms = ParseNumber(arg, kMaxMs);
+        if (!ms) return Bad("not a time in ms: " + arg);
+        board.SetCancelDelay(*ms);
+        return Ok();
+    }
+
+    std::optional<Target> target = ParseTarget(targetName);
+    if (!target && targetName.rfind("pipe", 0) == 0) target = ParseTarget(ToUpper(targetName));
+    const bool isDevice = targetName == "device";
+    if (!target && !isDevice)
+        return Bad("unknown target " + targetName +
+                   " (PIPE00..PIPE03, reset, transfer, type, device, cancel)");
+
+    if (mode == "openfail" || mode == "openok") {
+        const int pipe = target ? static_cast<int>(*target) : -1;
+        if (!isDevice && pipe >= kPipeCount) return Bad("openfail applies to PIPE00..PIPE03 and device");
+        std::uint32_t error = 0;
+        if (mode == "openfail") {
+            auto e = arg.empty() ? std::optional<std::uint32_t>(2) : ParseNumber(arg, 0xFFFFFFFFu);
+            if (!e || *e == 0) return Bad("not an error code: " + arg);
+            error = *e;
+        } else if (!arg.empty()) {
+            return Bad("openok takes no argument");
+        }
+        if (isDevice)
+            board.SetDeviceOpenError(error);
+        else
+            board.SetPipeOpenError(pipe, error);
+        return Ok();
+    }
+    if (isDevice) return Bad("the device takes only openfail [ERR] and openok");
+
+    Fault fault;
+    auto needArg = [&](std::uint32_t max, bool optional,
+                       std::uint32_t byDefault) -> std::optional<std::uint32_t> {
+        if (arg.empty()) return optional ? std::optional<std::uint32_t>(byDefault) : std::nullopt;
+        return ParseNumber(arg, max);
+    };
+    std::optional<std::uint32_t> value = 0;
+    if (mode == "normal") {
+        fault.mode = FaultMode::Normal;
+    } else if (mode == "immediate") {
+        fault.mode = FaultMode::Immediate;
+    } else if (mode == "stall") {
+        fault.mode = FaultMode::Stall;
+    } else if (mode == "delay") {
+        fault.mode = FaultMode::Delay;
+        value = needArg(kMaxMs, false, 0);
+    } else if (mode == "fail" || mode == "refuse") {
+        fault.mode = FaultMode::Fail;
+        value = needArg(0xFFFFFFFFu, true, 31);
+        if (value && *value == 0) value.reset();
+    } else if (mode == "short") {
+        fault.mode = FaultMode::Short;
+        value = needArg(65536, false, 0);
+    } else if (mode == "nobyte") {
+        if (*target != Target::Type) return Bad("nobyte applies to the type query only");
+        fault.mode = FaultMode::NoByte;
+    } else {
+        return Bad(
+            "unknown mode " + mode +
+            " (normal, immediate, stall, delay MS, fail [ERR], short N, nobyte, openfail [ERR], openok)");
+    }
+    if (!value) return Bad("bad or missing argument for " + mode);
+    if ((fault.mode == FaultMode::Normal || fault.mode == FaultMode::Immediate ||
+         fault.mode == FaultMode::Stall || fault.mode == FaultMode::NoByte) &&
+        !arg.empty())
+        return Bad(mode + " takes no argument");
+    fault.value = *value;
+    board.SetFault(*target, fault);
+    return Ok();
+}
+
+CommandResult EepromCommand(Board& board, const std::string& text, const std::vector<std::string>& w) {
+    if (w.size() < 2) return Bad("usage: eeprom dump | eeprom load HEX... | eeprom set ADDR HEX...");
+    if (w[1] == "dump") {
+        if (w.size() != 2) return Bad("eeprom dump takes no argument");
+        return Ok(FormatEepromDump(board.EepromContents()));
+    }
+    std::string why;
+    if (w[1] == "load") {
+        auto bytes = ParseHexBytes(RestAfter(text, 2));
+        if (!bytes) return Bad("not hexadecimal bytes");
+        if (bytes->size() != static_cast<std::size_t>(kEepromSize))
+            return Bad("eeprom load needs 256 bytes, got " + std::to_string(bytes->size()));
+        if (!board.WriteEeprom(0, *bytes, &why)) return Bad(why);
+        return Ok();
+    }
+    if (w[1] == "set") {
+        if (w.size() < 4) return Bad("usage: eeprom set ADDR HEX...");
+        auto address = ParseNumber(w[2], kEepromSize - 1);
+        if (!address) return Bad("not an address 0..255: " + w[2]);
+        auto bytes = ParseHexBytes(RestAfter(text, 3));
+        if (!bytes || bytes->empty()) return Bad("not hexadecimal bytes");
+        if (*address + bytes->size() > static_cast<std::size_t>(kEepromSize))
+            return Bad("the bytes run past the end of the EEPROM");
+        if (!board.WriteEeprom(static_cast<int>(*address), *bytes, &why)) return Bad(why);
+        return Ok();
+    }
+    return Bad("unknown eeprom command " + w[1]);
+}
+
+std::string StatusText(const BoardStatus& s) {
+    std::string out;
+    out += "slot: " + std::to_string(s.slot) + "\n";
+    out += "device path: " + s.devicePath + "\n";
+    out += "state: " + std::string(s.plugged ? "plugged" : "unplugged") + "\n";
+    out += "type: " + Hex2(s.type) + "\n";
+    out += "keys held: " + KeysText(s.heldKeys) + "\n";
+    out += "clock: " + FormatClockTime(s.clock) + (s.clockRunning ? "" : " (stopped)") + "\n";
+    out += "display: " + FormatDigits(s.display) + "\n";
+    out += "report interval: " + (s.reportIntervalMs ? std::to_string(s.reportIntervalMs) + " ms" : "off") +
+           "\n";
+    out += "eeprom file: " + s.eepromFile + "\n";
+    out += "connections: " + std::to_string(s.connections) + "\n";
+    out += "faults:\n" + FaultList(s.faults);
+    return out;
+}
+
+}  // namespace
+
+const char* CommandHelp() {
+    return "  key N down|up          hold or release key N (0..7)\n"
+           "  press N [MS]           key N down, and up again after MS (100) ms\n"
+           "  clock [HH:MM:SS]       show or set the clock\n"
+           "  clock stop|run         stop or restart the clock's ticking\n"
+           "  type [0xNN]            show or set the board-type byte\n"
+           "  unplug | plug          pull the board from the bus, or put it back\n"
+           "  report MS              also send a status report every MS ms (0: off)\n"
+           "  fault TARGET MODE [ARG]\n"
+           "      TARGET: PIPE00..PIPE03, reset, transfer, type\n"
+           "      MODE:   normal | immediate | stall | delay MS | fail [ERR] (31) | short N\n"
+           "              | nobyte (type only) | refuse (= fail 31)\n"
+           "  fault PIPE0N|device openfail [ERR] (2) | openok\n"
+           "  fault cancel delay MS  a cancelled request ends (995) MS ms after the cancel\n"
+           "  faults [clear]         list the faults, or clear them all\n"
+           "  eeprom dump            the EEPROM as 16 lines of 16 bytes\n"
+           "  eeprom load FILE|HEX   replace all 256 bytes (FILE: 256 raw bytes, or hex text)\n"
+           "  eeprom set ADDR HEX... write bytes from ADDR\n"
+           "  display                the 8 digits of the display\n"
+           "  log [N]                the newest N (20) traffic log entries\n"
+           "  status                 everything above at a glance\n";
+}
+
+CommandResult ExecuteCommand(Board& board, const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> w;
+    for (std::string word; in >> word;) w.push_back(word);
+    if (w.empty()) return Bad("empty command");
+    const std::string& verb = w[0];
+    const std::size_t n = w.size();
+
+    if (verb == "help") return Ok(CommandHelp());
+    if (verb == "key") {
+        auto key = n == 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
+        if (!key || (w[2] != "down" && w[2] != "up")) return Bad("usage: key N down|up (N 0..7)");
+        board.SetKey(static_cast<int>(*key), w[2] == "down");
+        return Ok();
+    }
+    if (verb == "press") {
+        auto key = n >= 2 && n <= 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
+        auto ms = n == 3 ? ParseNumber(w[2], 60000) : std::optional<std::uint32_t>(100);
+        if (!key || !ms) return Bad("usage: press N [MS] (N 0..7)");
+        board.PressKey(static_cast<int>(*key), static_cast<int>(*ms));
+        return Ok();
+    }
+    if (verb == "clock") {
+        if (n == 1) return Ok(FormatClockTime(board.Clock()));
+        if (n == 2 && (w[1] == "stop" || w[1] == "run")) {
+            board.SetClockRunning(w[1] == "run");
+            return Ok();
+        }
+        auto t = n == 2 ? ParseClockTime(w[1]) : std::nullopt;
+        if (!t) return Bad("usage: clock HH:MM:SS | clock stop|run");
+        board.SetClock(*t);
+        return Ok();
+    }
+    if (verb == "type") {
+        if (n == 1) return Ok(Hex2(board.Type()));
+        auto v = n == 2 ? ParseNumber(w[1], 255) : std::nullopt;
+        if (!v) return Bad("usage: type 0xNN (0..255)");
+        board.SetType(static_cast<std::uint8_t>(*v));
+        return Ok();
+    }
+    if ((verb == "unplug" || verb == "plug") && n == 1) {
+        verb == "plug" ? board.Plug() : board.Unplug();
+        return Ok();
+    }
+    if (verb == "report") {
+        auto ms = n == 2 ? ParseNumber(w[1], kMaxMs) : std::nullopt;
+        if (!ms) return Bad("usage: report MS");
+        board.SetReportInterval(static_cast<int>(*ms));
+        return Ok();
+    }
+    if (verb == "fault") return FaultCommand(board, w);
+    if (verb == "faults") {
+        if (n == 1) return Ok(FaultList(board.Faults()));
+        if (n == 2 && w[1] == "clear") {
+            board.ClearFaults();
+            return Ok();
+        }
+        return Bad("usage: faults [clear]");
+    }
+    if (verb == "eeprom") return EepromCommand(board, text, w);
+    if (verb == "display" && n == 1) return Ok(FormatDigits(board.Display()));
+    if (verb == "log") {
+        auto count = n == 1   ? std::optional<std::uint32_t>(20)
+                     : n == 2 ? ParseNumber(w[1], 1u << 20)
+                              : std::nullopt;
+        if (!count) return Bad("usage: log [N]");
+        std::string out;
+        for (const auto& e : board.TrafficLog(*count)) out += FormatLogEntry(e) + "\n";
+        return Ok(out);
+    }
+    if (verb == "status" && n == 1) return Ok(StatusText(board.Status()));
+    return Bad("unknown command: " + text + " (try: help)");
+}
+
+}  // namespace vboard

@@ -1,0 +1,61 @@
+#include "eeprom_file.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "vbus/bus_dir.h"
+
+namespace vboard {
+
+namespace fs = std::filesystem;
+
+std::string DefaultEepromPath(int slot) {
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
+        base = data;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/.local/share";
+    } else {
+        return {};
+    }
+    return base + "/vboard/board-" + std::to_string(slot) + ".eeprom";
+}
+
+EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (ec || status.type() == fs::file_type::not_found) return EepromLoad::Missing;
+    if (status.type() != fs::file_type::regular) {
+        why = "EEPROM file " + path + " is not a regular file";
+        return EepromLoad::Refused;
+    }
+    const auto size = fs::file_size(path, ec);
+    if (ec || size != data.size()) {
+        why = "EEPROM file " + path + " has " +
+              (ec ? std::string("an unknown number of") : std::to_string(size)) + " bytes, not " +
+              std::to_string(data.size()) + "; refusing to use it (it is left as it is)";
+        return EepromLoad::Refused;
+    }
+    std::ifstream in(path, std::ios::binary);
+    Eeprom loaded{};
+    if (!in.read(reinterpret_cast<char*>(loaded.data()), static_cast<std::streamsize>(loaded.size()))) {
+        why = "cannot read EEPROM file " + path;
+        return EepromLoad::Refused;
+    }
+    data = loaded;
+    return EepromLoad::Loaded;
+}
+
+bool SaveEepromFile(const std::string& path, const Eeprom& data, std::string& why) {
+    std::error_code ec;
+    const auto parent = fs::path(path).parent_path();
+    if (!parent.empty()) fs::create_directories(parent, ec);
+    if (!vbus::ReplaceFileAtomically(path, std::string(data.begin(), data.end()))) {
+        why = "cannot replace EEPROM file " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vboard

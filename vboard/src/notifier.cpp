@@ -1,0 +1,56 @@
+#include "notifier.h"
+
+#include <algorithm>
+
+namespace vboard {
+
+Notifier::Notifier() : thread_([this] { Run(); }) {}
+
+Notifier::~Notifier() {
+    {
+        std::lock_guard lock(queueMu_);
+        stopping_ = true;
+        cv_.notify_one();
+    }
+    thread_.join();
+}
+
+void Notifier::Post(Event event) {
+    std::lock_guard lock(queueMu_);
+    if (stopping_) return;
+    queue_.push_back(std::move(event));
+    cv_.notify_one();
+}
+
+void Notifier::Add(BoardObserver* observer) {
+    std::unique_lock lock(observersMu_, std::defer_lock);
+    if (std::this_thread::get_id() != thread_.get_id()) lock.lock();
+    observers_.push_back(observer);
+}
+
+void Notifier::Remove(BoardObserver* observer) {
+    std::unique_lock lock(observersMu_, std::defer_lock);
+    if (std::this_thread::get_id() != thread_.get_id()) lock.lock();
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void Notifier::Run() {
+    std::unique_lock lock(queueMu_);
+    for (;;) {
+        cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        Event event = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        {
+            std::lock_guard observersLock(observersMu_);
+            // A callback may remove observers (itself included): walk a copy, skip the removed.
+            const std::vector<BoardObserver*> snapshot = observers_;
+            for (BoardObserver* o : snapshot)
+                if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) event(*o);
+        }
+        lock.lock();
+    }
+}
+
+}  // namespace vboard

@@ -1,0 +1,487 @@
+// The board's side of the bus protocol: connections, opens, and the requests on its handles.
+#include <algorithm>
+
+#include "board_core.h"
+#include "control_block.h"
+#include "eeprom_file.h"
+
+namespace vboard {
+
+namespace {
+
+constexpr std::size_t kMaxPendingPerHandle = 1024;
+constexpr std::size_t kMaxLoggedPath = 120;
+
+constexpr std::uint32_t kErrorInvalidFunction = 1;
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorOperationAborted = 995;
+constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
+constexpr std::uint32_t kErrorNotFound = 1168;
+
+const char* KindName(ConnectionKind kind) {
+    switch (kind) {
+        case ConnectionKind::New:
+            return "before HELLO";
+        case ConnectionKind::Probe:
+            return "probe";
+        case ConnectionKind::Device:
+            return "device handle";
+        case ConnectionKind::Pipe:
+            return "pipe handle";
+        case ConnectionKind::Control:
+            return "control";
+        case ConnectionKind::Refused:
+            return "refused";
+    }
+    return "?";
+}
+
+LogOp LogOpOf(vbus::Op op) {
+    switch (op) {
+        case vbus::Op::Read:
+            return LogOp::Read;
+        case vbus::Op::Write:
+            return LogOp::Write;
+        case vbus::Op::Ioctl:
+            return LogOp::Ioctl;
+    }
+    return LogOp::Read;
+}
+
+std::uint32_t Clip(std::uint32_t n, const Fault& fault) {
+    return fault.mode == FaultMode::Short ? std::min(n, fault.value) : n;
+}
+
+}  // namespace
+
+// ---- Connections.
+
+void BoardCore::Serve(ConnectionPtr connection) {
+    std::string why;
+    for (;;) {
+        auto message = vbus::ReadMessage(connection->Stream(), why);
+        if (!message) {
+            bool stopping;
+            {
+                std::lock_guard lock(mu_);
+                stopping = stopped_;
+            }
+            if (connection->Overflowed())
+                why = "it does not read what the board sends";
+            else if (stopping)
+                why.clear();
+            if (!why.empty())
+                Diagnose("closing " + connection->PeerName() + " (" + KindName(connection->kind) +
+                         "): " + why);
+            break;
+        }
+        if (!Handle(connection, *message, why)) {
+            ConnectionKind kind;
+            {
+                std::lock_guard lock(mu_);
+                kind = connection->kind;
+            }
+            Diagnose("closing " + connection->PeerName() + " (" + KindName(kind) + "): " + why);
+            connection->Shutdown();
+            break;
+        }
+    }
+    Closed(connection);
+}
+
+bool BoardCore::Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why) {
+    ConnectionKind kind;
+    {
+        std::lock_guard lock(mu_);
+        kind = connection->kind;
+    }
+    const std::string name = vbus::MessageName(message);
+    if (kind == ConnectionKind::New && !std::holds_alternative<vbus::Hello>(message)) {
+        why = name + " before HELLO";
+        return false;
+    }
+    if (auto* hello = std::get_if<vbus::Hello>(&message)) {
+        if (kind != ConnectionKind::New) {
+            why = "a second HELLO";
+            return false;
+        }
+        HandleHello(connection, *hello);
+        return true;
+    }
+    if (auto* submit = std::get_if<vbus::Submit>(&message)) return HandleSubmit(connection, *submit, why);
+    if (auto* cancel = std::get_if<vbus::Cancel>(&message)) {
+        if (kind != ConnectionKind::Device && kind != ConnectionKind::Pipe) {
+            why = "CANCEL on a connection that is no handle";
+            return false;
+        }
+        HandleCancel(connection, cancel->id);
+        return true;
+    }
+    if (auto* command = std::get_if<vbus::Command>(&message)) {
+        if (kind != ConnectionKind::Control) {
+            why = "COMMAND on a connection that is no control connection";
+            return false;
+        }
+        CommandResult result = commands_ ? commands_(command->text) : CommandResult{false, "no commands"};
+        connection->Send(vbus::Reply{result.ok, result.text});
+        return true;
+    }
+    why = name + " is not for the board to receive";
+    return false;
+}
+
+void BoardCore::HandleHello(const ConnectionPtr& c, const vbus::Hello& hello) {
+    std::lock_guard lock(mu_);
+    vbus::Welcome welcome;
+    welcome.present = plugged_;
+    welcome.interfaceGuid = InterfaceGuid();
+    welcome.devicePath = devicePath_;
+    if (hello.version != vbus::kProtocolVersion) {
+        welcome.error = kErrorNotSupported;
+        c->kind = ConnectionKind::Refused;
+        c->Send(welcome);
+        c->CloseAfterFlush();
+        Diagnose("refusing " + c->PeerName() + ": protocol version " + std::to_string(hello.version));
+        return;
+    }
+    switch (hello.purpose) {
+        case vbus::Purpose::Probe: {
+            c->kind = ConnectionKind::Probe;
+            c->Send(welcome);
+            LogEntry e = NewEntry(*c, LogOp::Probe);
+            e.target = "device";
+            Record(e);
+            return;
+        }
+        case vbus::Purpose::Control:
+            c->kind = ConnectionKind::Control;
+            c->Send(welcome);
+            return;
+        case vbus::Purpose::Open:
+            break;
+    }
+
+    // The device path exactly, or the device path, a backslash and PIPE00..PIPE03.
+    const std::string& path = hello.path;
+    int pipe = -2;
+    if (path == devicePath_) {
+        pipe = -1;
+    } else if (path.size() == devicePath_.size() + 7 &&
+               path.compare(0, devicePath_.size(), devicePath_) == 0 &&
+               path.compare(devicePath_.size(), 6, "\\PIPE0") == 0 && path.back() >= '0' &&
+               path.back() <= '3') {
+        pipe = path.back() - '0';
+    }
+    std::uint32_t error = 0;
+    if (pipe == -2 || !plugged_)
+        error = kErrorFileNotFound;
+    else if (pipe == -1)
+        error = faults_.deviceOpenError;
+    else
+        error = faults_.pipeOpenError[pipe];
+    if (error == 0) {
+        c->kind = pipe < 0 ? ConnectionKind::Device : ConnectionKind::Pipe;
+        c->pipe = pipe;
+        c->plugEpoch = plugEpoch_;
+    } else {
+        c->kind = ConnectionKind::Refused;
+    }
+    welcome.error = error;
+    c->Send(welcome);
+
+    LogEntry e = NewEntry(*c, LogOp::Open);
+    if (pipe == -2)
+        e.target = path.size() > kMaxLoggedPath ? path.substr(0, kMaxLoggedPath) + "..." : path;
+    else
+        e.target = pipe < 0 ? "device" : TargetName(static_cast<Target>(pipe));
+    e.error = error;
+    Record(e);
+}
+
+bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::string& why) {
+    std::lock_guard lock(mu_);
+    if (c->kind != ConnectionKind::Device && c->kind != ConnectionKind::Pipe) {
+        why = "SUBMIT on a connection that is no handle";
+        return false;
+    }
+    if (std::any_of(pending_.begin(), pending_.end(),
+                    [&](const Request& r) { return r.connection == c && r.id == s.id; })) {
+        why = "SUBMIT reuses the id " + std::to_string(s.id) + " of a pending request";
+        return false;
+    }
+    if (c->pending >= kMaxPendingPerHandle) {
+        why = "more than " + std::to_string(kMaxPendingPerHandle) + " requests pending";
+        return false;
+    }
+
+    Request r;
+    r.serial = nextSerial_++;
+    r.connection = c;
+    r.id = s.id;
+    r.op = s.op;
+    r.code = s.code;
+    r.outLength = s.outLength;
+    r.input = std::move(s.input);
+
+    LogEntry e = NewEntry(*c, LogOpOf(s.op));
+    e.requestId = s.id;
+    e.code = s.op == vbus::Op::Ioctl ? s.code : 0;
+    e.asked = s.op == vbus::Op::Write ? static_cast<std::uint32_t>(r.input.size()) : s.outLength;
+    auto failNow = [&](std::uint32_t error) {
+        c->Send(vbus::Done{s.id, error, 0, {}, {}});
+        e.error = error;
+        e.status = LogStatus::Immediate;
+        Record(e);
+        return true;
+    };
+
+    // Which target, and whether this handle can do it at all.
+    if (c->kind == ConnectionKind::Device) {
+        if (s.op != vbus::Op::Ioctl) return failNow(kErrorInvalidFunction);
+        if (s.code == kIoctlTransfer)
+            r.target = Target::Transfer;
+        else if (s.code == kIoctlBoardType)
+            r.target = Target::Type;
+        else
+            return failNow(kErrorInvalidFunction);
+    } else if (s.op == vbus::Op::Ioctl) {
+        if (s.code != kIoctlResetPipe) return failNow(kErrorInvalidFunction);
+        r.target = Target::Reset;
+    } else {
+        const bool readPipe = c->pipe == 0 || c->pipe == 2;
+        if ((s.op == vbus::Op::Read) != readPipe) return failNow(kErrorInvalidFunction);
+        r.target = static_cast<Target>(c->pipe);
+    }
+    if (c->plugEpoch != plugEpoch_ || !plugged_) return failNow(kErrorDeviceNotConnected);
+
+    if (r.target == Target::Transfer || r.target == Target::Type) {
+        const auto block = ParseControlBlock(r.input);
+        if (!block || block->length != s.window.size()) return failNow(kErrorInvalidParameter);
+        if (r.target == Target::Transfer) {
+            const auto command = ParseTransferCommand(s.window);
+            if (block->request != kRequestEepromTransfer || !command || command->command > 1 ||
+                block->offset >= static_cast<std::uint32_t>(kEepromSize) || command->size == 0 ||
+                block->offset + command->size > static_cast<std::uint32_t>(kEepromSize))
+                return failNow(kErrorInvalidParameter);
+            r.blockOffset = block->offset;
+            r.transferSize = command->size;
+            r.transferDirection = command->command;
+        } else if (block->request != kRequestBoardType || block->length != 1 || s.outLength < 1) {
+            return failNow(kErrorInvalidParameter);
+        }
+    }
+
+    r.fault = faults_.requests[static_cast<int>(r.target)];
+    if (r.fault.mode == FaultMode::Fail) return failNow(r.fault.value ? r.fault.value : kErrorGenFailure);
+    if (r.fault.mode == FaultMode::Immediate && Ready(r)) {
+        Finish(r, Answer(r), LogStatus::Immediate);
+        return true;
+    }
+
+    c->Send(vbus::Accepted{s.id});
+    e.status = LogStatus::Pending;
+    Record(e);
+    if (r.fault.mode == FaultMode::Delay) {
+        r.notBefore = SteadyClock::now() + std::chrono::milliseconds(r.fault.value);
+        timers_.Schedule(r.notBefore, [this] {
+            std::lock_guard lock(mu_);
+            Pump();
+        });
+    }
+    ++c->pending;
+    pending_.push_back(std::move(r));
+    Pump();
+    return true;
+}
+
+void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {
+    std::lock_guard lock(mu_);
+    LogEntry e = NewEntry(*c, LogOp::Cancel);
+    e.requestId = id;
+    auto it = std::find_if(pending_.begin(), pending_.end(), [&](const Request& r) {
+        return r.connection == c && r.id == id && !r.cancelling;
+    });
+    if (it == pending_.end()) {
+        e.error = kErrorNotFound;  // completed already, or never was
+        Record(e);
+        return;
+    }
+    Record(e);
+    it->cancelling = true;
+    if (faults_.cancelDelayMs == 0) {
+        Finish(*it, ErrorOutcome(kErrorOperationAborted), LogStatus::Completed);
+        pending_.erase(it);
+        return;
+    }
+    timers_.Schedule(SteadyClock::now() + std::chrono::milliseconds(faults_.cancelDelayMs),
+                     [this, serial = it->serial] {
+                         std::lock_guard lock(mu_);
+                         CompleteCancelled(serial);
+                     });
+}
+
+void BoardCore::CompleteCancelled(std::uint64_t serial) {
+    auto it =
+        std::find_if(pending_.begin(), pending_.end(), [&](const Request& r) { return r.serial == serial; });
+    if (it == pending_.end()) return;  // the handle closed or the board was unplugged meanwhile
+    Finish(*it, ErrorOutcome(kErrorOperationAborted), LogStatus::Completed);
+    pending_.erase(it);
+}
+
+void BoardCore::Closed(const ConnectionPtr& c) {
+    {
+        std::lock_guard lock(mu_);
+        // Closing a handle drops what is pending on it; nobody is left to tell.
+        pending_.remove_if([&](const Request& r) { return r.connection == c; });
+        c->pending = 0;
+        if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe)
+            Record(NewEntry(*c, LogOp::Close));
+        connections_.erase(c->Id());
+        finished_.push_back(c);
+    }
+    c->StopWriter();
+}
+
+// ---- Requests.
+
+bool BoardCore::Ready(const Request& r) const {
+    if (r.cancelling || r.fault.mode == FaultMode::Stall) return false;
+    if (r.fault.mode == FaultMode::Delay && SteadyClock::now() < r.notBefore) return false;
+    switch (r.target) {
+        case Target::Pipe00:
+            return reportDue_;
+        case Target::Pipe02:
+            return readArm_.has_value();
+        case Target::Pipe03:
+            return writeArm_.has_value();
+        default:
+            return true;
+    }
+}
+
+BoardCore::Outcome BoardCore::Answer(Request& r) {
+    Outcome out;
+    switch (r.target) {
+        case Target::Pipe00: {
+            vbus::Bytes report = Report();
+            report.resize(Clip(std::min<std::uint32_t>(r.outLength, 4), r.fault));
+            out.information = static_cast<std::uint32_t>(report.size());
+            out.output = std::move(report);
+            reportDue_ = false;
+            break;
+        }
+        case Target::Pipe01: {
+            const auto n = Clip(
+                std::min<std::uint32_t>(static_cast<std::uint32_t>(r.input.size()), kDigitCount), r.fault);
+            std::copy(r.input.begin(), r.input.begin() + n, display_.begin());
+            out.information = n;
+            notifier_.Post([d = display_](BoardObserver& o) { o.OnDisplayChanged(d); });
+            break;
+        }
+        case Target::Pipe02: {
+            const Arm arm = *readArm_;
+            readArm_.reset();
+            const auto n = Clip(std::min(r.outLength, arm.size), r.fault);
+            out.output.assign(eeprom_.begin() + arm.offset, eeprom_.begin() + arm.offset + n);
+            out.information = n;
+            break;
+        }
+        case Target::Pipe03: {
+            const Arm arm = *writeArm_;
+            writeArm_.reset();
+            const auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
+            Eeprom next = eeprom_;
+            std::copy(r.input.begin(), r.input.begin() + n, next.begin() + arm.offset);
+            // Acknowledge only what the file holds, so a killed board loses nothing acknowledged.
+            std::string why;
+            if (n > 0 && !SaveEepromFile(eepromPath_, next, why)) {
+                Diagnose(why);
+                out.error = kErrorGenFailure;
+                break;
+            }
+            eeprom_ = next;
+            out.information = n;
+            notifier_.Post([offset = static_cast<int>(arm.offset),
+                            n = static_cast<int>(n)](BoardObserver& o) { o.OnEepromChanged(offset, n); });
+            break;
+        }
+        case Target::Reset:
+            break;
+        case Target::Transfer: {
+            const Arm arm{r.blockOffset, r.transferSize};
+            if (r.transferDirection == 1)
+                readArm_ = arm;
+            else
+                writeArm_ = arm;
+            break;
+        }
+        case Target::Type: {
+            if (r.fault.mode == FaultMode::NoByte || (r.fault.mode == FaultMode::Short && r.fault.value == 0))
+                break;
+            out.output = {type_};
+            out.window = {type_};
+            out.information = 1;
+            break;
+        }
+    }
+    return out;
+}
+
+void BoardCore::Finish(Request& r, const Outcome& outcome, LogStatus status) {
+    r.connection->Send(vbus::Done{r.id, outcome.error, outcome.information, outcome.output, outcome.window});
+    if (status == LogStatus::Completed && r.connection->pending > 0) --r.connection->pending;
+    LogEntry e = NewEntry(*r.connection, LogOpOf(r.op));
+    e.requestId = r.id;
+    e.code = r.op == vbus::Op::Ioctl ? r.code : 0;
+    e.asked = r.op == vbus::Op::Write ? static_cast<std::uint32_t>(r.input.size()) : r.outLength;
+    e.moved = outcome.information;
+    e.error = outcome.error;
+    e.status = status;
+    Record(e);
+}
+
+void BoardCore::Pump() {
+    // Answering one request can make others ready (a transfer request arms a pipe).
+    for (bool progress = true; progress;) {
+        progress = false;
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (!Ready(*it)) {
+                ++it;
+                continue;
+            }
+            Finish(*it, Answer(*it), LogStatus::Completed);
+            it = pending_.erase(it);
+            progress = true;
+        }
+    }
+}
+
+void BoardCore::FailEverythingPending(std::uint32_t error) {
+    for (auto& r : pending_) Finish(r, ErrorOutcome(error), LogStatus::Completed);
+    pending_.clear();
+}
+
+LogEntry BoardCore::NewEntry(const Connection& c, LogOp op) const {
+    LogEntry e;
+    e.timeMs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - startTime_).count());
+    e.handle = c.Id();
+    e.op = op;
+    if (c.kind == ConnectionKind::Device)
+        e.target = "device";
+    else if (c.kind == ConnectionKind::Pipe)
+        e.target = TargetName(static_cast<Target>(c.pipe));
+    else
+        e.target = "-";
+    return e;
+}
+
+void BoardCore::Record(LogEntry entry) {
+    const LogEntry& stored = log_.Add(std::move(entry));
+    notifier_.Post([e = stored](BoardObserver& o) { o.OnTraffic(e); });
+}
+
+}  // namespace vboard
