@@ -1,0 +1,32 @@
+// Controls of the Windows-API stand-in that Windows itself does not have: where the board
+// bus is, faults of the device-setup calls, and counters for leak checks. For tests and for
+// the dialog backend; system code never includes this.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "windows.h"
+
+namespace standin {
+
+// The bus directory the stand-in uses; SetBusDirectory("") returns to the bus's default
+// ($VBOARD_BUS, else $XDG_RUNTIME_DIR/vboard-bus, else /tmp/vboard-bus-<uid>).
+std::string BusDirectory();
+void SetBusDirectory(std::string directory);
+
+// From now on SetupDiGetClassDevsA fails with `error` (INVALID_HANDLE_VALUE); 0 ends that.
+void FailClassDevs(DWORD error);
+// From now on the size query of SetupDiGetDeviceInterfaceDetailA (no buffer, size 0) fails
+// with `error` instead of ERROR_INSUFFICIENT_BUFFER; 0 ends that.
+void FailDetailSizeQuery(DWORD error);
+// Ends both faults above.
+void ClearSetupFaults();
+
+// Handles open in the process: files, events, threads and device sets.
+std::size_t OpenHandleCount();
+// Requests sent to boards whose completion has not happened yet, including those on
+// handles already closed.
+std::size_t PendingRequestCount();
+
+}  // namespace standin

@@ -1,0 +1,28 @@
+// A waitable signal with Windows event semantics: manual or automatic reset.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace winapi_impl {
+
+class Event {
+  public:
+    Event(bool manualReset, bool initiallySet) : manual_(manualReset), set_(initiallySet) {}
+
+    void Set();
+    void Reset();
+    // True when the event is (or becomes) set within timeoutMs; INFINITE waits without
+    // limit. An automatic-reset event is cleared by the wait that sees it set.
+    bool Wait(DWORD timeoutMs);
+
+  private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    const bool manual_;
+    bool set_;
+};
+
+}  // namespace winapi_impl

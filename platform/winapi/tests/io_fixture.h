@@ -1,0 +1,62 @@
+// A temporary bus with one scripted board, and helpers for the I/O tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "fake_board.h"
+#include "winapi_standin.h"
+
+namespace winapi_test {
+
+inline DWORD Err(long code) { return static_cast<DWORD>(code); }
+
+inline ULONG_PTR InternalOf(OVERLAPPED& overlapped) {
+    return std::atomic_ref<ULONG_PTR>(overlapped.Internal).load();
+}
+
+class BoardIo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        handlesBefore_ = standin::OpenHandleCount();
+        board_ = std::make_unique<FakeBoard>(FakeBoard::Options{bus_.dir(), 0});
+    }
+    void TearDown() override {
+        for (HANDLE event : events_) CloseHandle(event);
+        events_.clear();
+        board_.reset();
+        EXPECT_EQ(standin::OpenHandleCount(), handlesBefore_) << "a handle was left open";
+    }
+
+    HANDLE Open(const std::string& suffix, bool overlapped = true) {
+        const std::string path = board_->devicePath() + suffix;
+        return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    }
+
+    // The board's side of a call that blocks until the board answers it.
+    std::thread OnNextRequest(std::function<void(int, const vbus::Submit&)> answer) {
+        return std::thread([this, answer] {
+            if (auto next = board_->NextSubmit()) answer(next->first, next->second);
+        });
+    }
+
+    // An OVERLAPPED with a fresh manual-reset event, closed at the end of the test.
+    OVERLAPPED WithEvent() {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        events_.push_back(overlapped.hEvent);
+        return overlapped;
+    }
+    TempBus bus_;
+    std::unique_ptr<FakeBoard> board_;
+    std::vector<HANDLE> events_;
+    std::size_t handlesBefore_ = 0;
+};
+
+}  // namespace winapi_test
