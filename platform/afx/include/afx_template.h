@@ -48,7 +48,7 @@ struct DialogTemplate {
     const char* caption = "";  // GBK
     DWORD style = 0;           // WS_/DS_ bits
     DWORD exStyle = 0;
-    const char* fontFace = "宋体";  // GBK; the tools' dialogs use "宋体" 9 pt
+    const char* fontFace = "\xCB\xCE\xCC\xE5";  // GBK; default "宋体" (as bytes: right in any TU)
     int fontPointSize = 9;
     short x = 0, y = 0, cx = 0, cy = 0;  // dialog units; cx/cy is the client area
     std::span<const ControlTemplate> controls = {};
