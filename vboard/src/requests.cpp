@@ -89,6 +89,7 @@ void BoardCore::Serve(ConnectionPtr connection) {
             break;
         }
     }
+    connection->Shutdown();
     Closed(connection);
 }
 

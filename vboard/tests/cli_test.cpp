@@ -1,0 +1,173 @@
+// The command line and the control commands, against boards in this process.
+#include "cli.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace vboard::test {
+namespace {
+
+TEST(CommandLine, ParsesRunListAndCommands) {
+    auto run =
+        ParseCommandLine({"run", "--slot", "3", "--type", "0x22", "--eeprom", "/x/e.bin", "--device-path",
+                          "\\\\?\\p", "--report-ms", "250", "--unplugged", "--clock", "07:08:09"});
+    ASSERT_EQ(run.kind, CliRequest::Kind::Run) << run.error;
+    EXPECT_EQ(run.run.slot, 3);
+    EXPECT_EQ(run.run.type, 0x22);
+    EXPECT_EQ(run.run.eepromFile, "/x/e.bin");
+    EXPECT_EQ(run.run.devicePath, "\\\\?\\p");
+    EXPECT_EQ(run.run.reportIntervalMs, 250);
+    EXPECT_FALSE(run.run.plugged);
+    EXPECT_EQ(run.run.clock, (ClockTime{7, 8, 9}));
+
+    auto cmd = ParseCommandLine({"--slot", "2", "fault", "PIPE02", "delay", "200"});
+    ASSERT_EQ(cmd.kind, CliRequest::Kind::Command);
+    EXPECT_EQ(cmd.slot, 2);
+    EXPECT_EQ(cmd.command, "fault PIPE02 delay 200");
+
+    EXPECT_EQ(ParseCommandLine({"list"}).kind, CliRequest::Kind::List);
+    EXPECT_EQ(ParseCommandLine({"--help"}).kind, CliRequest::Kind::Help);
+    for (const auto& bad : std::vector<std::vector<std::string>>{{},
+                                                                 {"--slot"},
+                                                                 {"--slot", "x", "status"},
+                                                                 {"--verbose", "status"},
+                                                                 {"run", "--type", "0x100"},
+                                                                 {"run", "--clock", "25:00:00"},
+                                                                 {"run", "--bogus"},
+                                                                 {"list", "extra"}})
+        EXPECT_EQ(ParseCommandLine(bad).kind, CliRequest::Kind::Error) << (bad.empty() ? "" : bad[0]);
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        board_ = std::make_unique<Board>(TestOptions(dir_));
+        ASSERT_TRUE(board_->Start());
+    }
+    int Run(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        CliContext context{dir_.File("bus"), out_, err_, nullptr};
+        return RunCommandLine(args, context);
+    }
+
+    TempDir dir_;
+    std::unique_ptr<Board> board_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(CliTest, CommandsSteerTheBoard) {
+    EXPECT_EQ(Run({"key", "3", "down"}), 0);
+    EXPECT_EQ(board_->HeldKeys(), 1u << 3);
+    EXPECT_EQ(Run({"--slot", "0", "key", "3", "up"}), 0);
+    EXPECT_EQ(board_->HeldKeys(), 0u);
+    EXPECT_EQ(Run({"clock", "12:34:56"}), 0);
+    EXPECT_EQ(board_->Clock(), (ClockTime{12, 34, 56}));
+    EXPECT_EQ(Run({"type", "0x5a"}), 0);
+    EXPECT_EQ(board_->Type(), 0x5a);
+    EXPECT_EQ(Run({"type"}), 0);
+    EXPECT_EQ(out_.str(), "0x5a\n");
+
+    EXPECT_EQ(Run({"fault", "PIPE02", "delay", "200"}), 0);
+    EXPECT_EQ(Run({"fault", "transfer", "refuse"}), 0);
+    EXPECT_EQ(Run({"fault", "type", "nobyte"}), 0);
+    EXPECT_EQ(Run({"fault", "PIPE01", "openfail"}), 0);
+    EXPECT_EQ(Run({"fault", "cancel", "delay", "150"}), 0);
+    FaultSet f = board_->Faults();
+    EXPECT_EQ(f.requests[static_cast<int>(Target::Pipe02)], (Fault{FaultMode::Delay, 200}));
+    EXPECT_EQ(f.requests[static_cast<int>(Target::Transfer)], (Fault{FaultMode::Fail, 31}));
+    EXPECT_EQ(f.requests[static_cast<int>(Target::Type)], (Fault{FaultMode::NoByte}));
+    EXPECT_EQ(f.pipeOpenError[1], 2u);
+    EXPECT_EQ(f.cancelDelayMs, 150u);
+    EXPECT_EQ(Run({"faults"}), 0);
+    EXPECT_NE(out_.str().find("PIPE02 delay 200"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run({"faults", "clear"}), 0);
+    EXPECT_EQ(board_->Faults(), FaultSet{});
+
+    EXPECT_EQ(Run({"unplug"}), 0);
+    EXPECT_FALSE(board_->Plugged());
+    EXPECT_EQ(Run({"status"}), 0);
+    EXPECT_NE(out_.str().find("state: unplugged"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run({"plug"}), 0);
+    EXPECT_TRUE(board_->Plugged());
+}
+
+TEST_F(CliTest, EepromDumpSetAndLoad) {
+    EXPECT_EQ(Run({"eeprom", "set", "0x10", "aa", "bbcc"}), 0);
+    EXPECT_EQ(board_->EepromContents()[0x12], 0xcc);
+    EXPECT_EQ(Run({"eeprom", "dump"}), 0);
+    EXPECT_NE(out_.str().find("10: aa bb cc ff"), std::string::npos) << out_.str();
+
+    // A dump loads back as it is; a raw 256-byte file too.
+    const std::string dump = out_.str();
+    Eeprom image{};
+    for (int i = 0; i < kEepromSize; ++i) image[i] = static_cast<std::uint8_t>(i);
+    const std::string raw = dir_.File("image.bin");
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+    EXPECT_EQ(Run({"eeprom", "load", raw}), 0) << err_.str();
+    EXPECT_EQ(board_->EepromContents(), image);
+    const std::string text = dir_.File("dump.txt");
+    std::ofstream(text) << dump;
+    EXPECT_EQ(Run({"eeprom", "load", text}), 0) << err_.str();
+    EXPECT_EQ(board_->EepromContents()[0x11], 0xbb);
+    EXPECT_EQ(board_->EepromContents()[0], 0xff);
+
+    // Refused: partial images, bytes past the end, not hex.
+    EXPECT_EQ(Run({"eeprom", "load", "01", "02"}), 1);
+    EXPECT_EQ(Run({"eeprom", "set", "255", "01", "02"}), 1);
+    EXPECT_EQ(Run({"eeprom", "set", "0", "zz"}), 1);
+    EXPECT_EQ(board_->EepromContents()[0], 0xff);
+}
+
+TEST_F(CliTest, DisplayLogAndList) {
+    auto pipe = OpenHandle(*board_, "PIPE01");
+    pipe->Call(WriteRequest(1, {0xd, 0xe, 0xa, 0xd, 0xb, 0xe, 0xe, 0xf}));
+    EXPECT_EQ(Run({"display"}), 0);
+    EXPECT_EQ(out_.str(), "DEADBEEF\n");
+    EXPECT_EQ(Run({"log", "2"}), 0);
+    EXPECT_NE(out_.str().find("PIPE01 write id=1 asked=8 moved=8 error=0 completed"), std::string::npos)
+        << out_.str();
+    EXPECT_EQ(Run({"list"}), 0);
+    EXPECT_NE(out_.str().find("slot 0  plugged"), std::string::npos) << out_.str();
+}
+
+TEST_F(CliTest, MistakesGiveTheirOwnExitCodes) {
+    EXPECT_EQ(Run({"key", "8", "down"}), 1);
+    EXPECT_EQ(Run({"fault", "PIPE02", "sometimes"}), 1);
+    EXPECT_EQ(Run({"fault", "PIPE02", "delay"}), 1);
+    EXPECT_EQ(Run({"fault", "PIPE02", "nobyte"}), 1);
+    EXPECT_EQ(Run({"frobnicate"}), 1);
+    EXPECT_FALSE(err_.str().empty());
+    EXPECT_EQ(Run({"--slot", "7", "status"}), 3);
+    EXPECT_EQ(Run({"--nope"}), 2);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("VBOARD_BUS"), std::string::npos);
+    board_.reset();
+    EXPECT_EQ(Run({"status"}), 3);
+}
+
+TEST(CommandLineRun, RunServesUntilToldToStop) {
+    TempDir dir;
+    std::ostringstream out, err;
+    bool steered = false;
+    CliContext context{dir.File("bus"), out, err, [&](Board& board) {
+                           steered = board.Execute("key 1 down").ok && board.HeldKeys() == 2 &&
+                                     board.Type() == 0x22 && !board.Plugged();
+                       }};
+    EXPECT_EQ(RunCommandLine({"run", "--type", "0x22", "--unplugged", "--eeprom", dir.File("e")}, context), 0)
+        << err.str();
+    EXPECT_TRUE(steered);
+    EXPECT_NE(out.str().find("board on slot 0"), std::string::npos);
+
+    // A refused start says why.
+    std::ofstream(dir.File("bad")) << "x";
+    EXPECT_EQ(RunCommandLine({"run", "--eeprom", dir.File("bad")}, context), 3);
+    EXPECT_NE(err.str().find("refusing"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace vboard::test
