@@ -31,8 +31,9 @@ void TimerQueue::Run() {
             continue;
         }
         auto first = due_.begin();
-        if (first->first > Clock::now()) {
-            cv_.wait_until(lock, first->first);
+        const Clock::time_point when = first->first;  // the entry may go while we wait
+        if (when > Clock::now()) {
+            cv_.wait_until(lock, when);
             continue;
         }
         auto callback = std::move(first->second);
