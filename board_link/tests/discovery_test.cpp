@@ -129,6 +129,7 @@ TEST_F(Discovery, ReadersAlwaysSeeOneWholePath) {
     auto& a = AddBoard({.slot = 0, .devicePath = "\\\\?\\vboard#short"});
     auto& b = AddBoard({.slot = 1, .devicePath = "\\\\?\\vboard#" + std::string(200, 'L')});
     const std::set<std::string> whole = {a.DevicePath(), b.DevicePath()};
+    DevicePath.Store(a.DevicePath().c_str());
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::thread reader([&] {
