@@ -14,8 +14,8 @@ struct Registry {
 };
 
 Registry& TheRegistry() {
-    static Registry registry;
-    return registry;
+    static Registry* registry = new Registry;  // outlives every static registration
+    return *registry;
 }
 
 template <typename T, typename Pick>

@@ -161,7 +161,10 @@ BOOL CWnd::OnDeviceChange(UINT, DWORD_PTR) { return TRUE; }
 // ---- the backend's access ----------------------------------------------------------
 namespace afx::detail {
 
-void WndAccess::SetHandle(CWnd& wnd, HWND hwnd) { wnd.hwnd_.store(hwnd, std::memory_order_release); }
+void WndAccess::SetHandle(CWnd& wnd, HWND hwnd) {
+    wnd.heldInteger_ = false;  // a new window starts from the template's texts
+    wnd.hwnd_.store(hwnd, std::memory_order_release);
+}
 
 CWnd& WndAccess::Child(CDialog& dlg, int id) {
     auto& slot = dlg.children_[id];

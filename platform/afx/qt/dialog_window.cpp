@@ -155,8 +155,7 @@ DialogWindow::DialogWindow(CDialog& owner, const afx::DialogTemplate& tmpl, QWid
 }
 
 DialogWindow::~DialogWindow() {
-    for (const Control& c : controls_)
-        if (auto rec = FindWindow(c.handle); rec && rec->ownBitmap) DeleteBitmapObject(rec->ownBitmap);
+    for (HBITMAP bitmap : ownBitmaps_) DeleteBitmapObject(bitmap);  // refuses those the program deleted
 }
 
 void DialogWindow::Build(const afx::DialogTemplate& tmpl) {
@@ -255,7 +254,8 @@ QWidget* DialogWindow::MakeControl(const afx::ControlTemplate& c, size_t index,
         }
         case Kind::BitmapStatic: {
             auto* label = new QLabel(this);
-            record->ownBitmap = record->bitmap = LoadBitmapResource(c.image);
+            record->bitmap = LoadBitmapResource(c.image);
+            if (record->bitmap) ownBitmaps_.push_back(record->bitmap);
             if (QImage image = BitmapImage(record->bitmap); !image.isNull())
                 label->setPixmap(QPixmap::fromImage(image));
             widget = label;

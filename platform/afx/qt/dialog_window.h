@@ -67,6 +67,7 @@ class DialogWindow : public QDialog {
     HWND handle_ = nullptr;
     BaseUnits units_;
     std::vector<Control> controls_;
+    std::vector<HBITMAP> ownBitmaps_;  // the templates' bitmaps, deleted with the window
     int defaultId_ = IDOK;
     bool ended_ = false;
     bool running_ = false;

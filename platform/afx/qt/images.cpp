@@ -4,7 +4,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 
 namespace afx::qt {
 namespace {
@@ -14,20 +13,18 @@ struct IconObject {
     std::vector<QImage> images;
 };
 
-struct BitmapObject {
-    int id;
-    QImage image;
-};
-
+// Bitmap handles are numbers that are never reused, so a stale handle
+// (deleted twice, or kept after deletion) never names a newer bitmap.
 struct Store {
     std::mutex mutex;
     std::map<int, std::unique_ptr<IconObject>> icons;
-    std::set<BitmapObject*> bitmaps;
+    std::map<HBITMAP, QImage> bitmaps;
+    std::uintptr_t nextBitmap = 0x20000;
 };
 
 Store& TheStore() {
-    static Store store;
-    return store;
+    static Store* store = new Store;  // lives as long as the process, as the handles do
+    return *store;
 }
 
 }  // namespace
@@ -67,29 +64,25 @@ HBITMAP LoadBitmapResource(int id) {
     if (!res) return nullptr;
     QImage image = ToQImage(res->image);
     if (image.isNull()) return nullptr;
-    auto* object = new BitmapObject{id, image};
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
-    s.bitmaps.insert(object);
-    return reinterpret_cast<HBITMAP>(object);
+    s.nextBitmap += 4;
+    const auto handle = reinterpret_cast<HBITMAP>(s.nextBitmap);
+    s.bitmaps.emplace(handle, image);
+    return handle;
 }
 
 bool DeleteBitmapObject(HBITMAP bitmap) {
-    auto* object = reinterpret_cast<BitmapObject*>(bitmap);
     Store& s = TheStore();
-    {
-        std::lock_guard lock(s.mutex);
-        if (!s.bitmaps.erase(object)) return false;
-    }
-    delete object;
-    return true;
+    std::lock_guard lock(s.mutex);
+    return s.bitmaps.erase(bitmap) > 0;
 }
 
 QImage BitmapImage(HBITMAP bitmap) {
-    auto* object = reinterpret_cast<BitmapObject*>(bitmap);
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
-    return s.bitmaps.count(object) ? object->image : QImage();
+    auto it = s.bitmaps.find(bitmap);
+    return it == s.bitmaps.end() ? QImage() : it->second;
 }
 
 QImage IconImage(HICON icon, int size) {

@@ -28,9 +28,10 @@ struct Table {
     std::uintptr_t nextHandle = 0x10000;
 };
 
+// Lives as long as the process: workers may still call while static objects are destroyed.
 Table& TheTable() {
-    static Table table;
-    return table;
+    static Table* table = new Table;
+    return *table;
 }
 
 bool OnWindowThread() {

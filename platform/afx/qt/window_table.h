@@ -38,9 +38,8 @@ struct Window {
     DWORD style = 0;
     CDialog* owner = nullptr;  // dialogs only
     QPointer<QWidget> widget;
-    CString text;                 // texts of everything but edits, '&' prefixes kept
-    HBITMAP bitmap = nullptr;     // image statics: shown image
-    HBITMAP ownBitmap = nullptr;  // image statics: the template's bitmap, deleted with the window
+    CString text;              // texts of everything but edits, '&' prefixes kept
+    HBITMAP bitmap = nullptr;  // image statics: shown image
     HICON icon = nullptr;
     HICON bigIcon = nullptr;  // dialogs
     HICON smallIcon = nullptr;
