@@ -54,6 +54,18 @@ std::optional<std::string> ReadEepromImage(const std::string& path, std::string&
     return content;
 }
 
+std::string Indented(const std::string& text, const std::string& by) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        const std::size_t stop = end == std::string::npos ? text.size() : end + 1;
+        out += by + text.substr(start, stop - start);
+        start = stop;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -74,8 +86,17 @@ std::string UsageText() {
                "      List the boards on the bus: slot, plugged or unplugged, device path.\n"
                "  vboard [--slot N] COMMAND ...\n"
                "      Steer a running board (default: the one at the lowest slot). Commands:\n") +
-           CommandHelp() +
+           Indented(CommandHelp(), "    ") +
            "  vboard --help\n"
+           "\n"
+           "Faults act on requests that arrive after they are set. A request that is not answered at\n"
+           "once is pending: the caller sees ERROR_IO_PENDING and later its completion.\n"
+           "\n"
+           "Examples:\n"
+           "  vboard run &                      a board on the lowest free slot\n"
+           "  vboard press 3                    key 3 down for 100 ms\n"
+           "  vboard fault PIPE02 delay 1500    EEPROM reads answer after 1.5 s\n"
+           "  vboard --slot 1 unplug            pull the board on slot 1\n"
            "\n"
            "Environment:\n"
            "  VBOARD_BUS   the bus directory (default: $XDG_RUNTIME_DIR/vboard-bus, else\n"

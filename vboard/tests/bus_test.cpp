@@ -1,8 +1,10 @@
 // The board on the bus: plug state, several boards, and clients that misbehave.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "test_support.h"
@@ -200,6 +202,32 @@ TEST_F(HostileTest, AnotherProtocolVersionIsTurnedAway) {
     auto w = c->Hello(vbus::Purpose::Open, board_->DevicePath(), 2);
     EXPECT_EQ(w.error, 50u);
     EXPECT_TRUE(c->WaitClosed());
+}
+
+}  // namespace
+}  // namespace vboard::test
+
+namespace vboard::test {
+namespace {
+
+TEST(EepromFile, WithoutANameTheFileGoesUnderTheDataHome) {
+    TempDir dir;
+    ::setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    auto o = TestOptions(dir);
+    o.eepromFile.clear();
+    {
+        Board board(o);
+        ASSERT_TRUE(board.Start());
+        EXPECT_EQ(board.EepromFile(), dir.File("data") + "/vboard/board-0.eeprom");
+        std::string why;
+        ASSERT_TRUE(board.WriteEeprom(3, {0x42}, &why)) << why;
+    }
+    ::unsetenv("XDG_DATA_HOME");
+    std::ifstream in(dir.File("data") + "/vboard/board-0.eeprom", std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(content.size(), 256u);
+    EXPECT_EQ(content[3], 0x42);
+    EXPECT_EQ(static_cast<unsigned char>(content[4]), 0xffu);
 }
 
 }  // namespace

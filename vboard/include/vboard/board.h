@@ -29,7 +29,8 @@ struct BoardOptions {
     int reportIntervalMs = 0;        // > 0: a status report at this rate as well
     bool clockRunning = true;        // false: the clock stands until set running
     std::optional<ClockTime> clock;  // empty: the host's local time
-    // Receives the board's diagnostics (one line each, no newline); empty: standard error.
+    // Receives the board's diagnostics (one line each, no newline); empty: standard error. It may be
+    // called with the board's lock held: it must not call back into the Board.
     std::function<void(const std::string&)> diagnostics;
     int logCapacity = 1024;  // traffic log entries kept
 };
