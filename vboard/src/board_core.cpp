@@ -13,6 +13,7 @@ namespace vboard {
 namespace {
 constexpr int kSecondsPerDay = 24 * 60 * 60;
 constexpr int kMaxSlot = 9999;
+constexpr std::size_t kMaxConnections = 256;  // each has two threads
 
 int ToSeconds(const ClockTime& t) { return (t.hours * 60 + t.minutes) * 60 + t.seconds; }
 }  // namespace
@@ -121,6 +122,7 @@ void BoardCore::Stop() {
         std::filesystem::remove(vbus::StatePath(busDir_, slot_), ec);
     }
     listener_.reset();
+    notifier_.Drain();  // observers have seen every change up to the detach
 }
 
 void BoardCore::AcceptLoop() {
@@ -130,6 +132,12 @@ void BoardCore::AcceptLoop() {
         if (stopped_) {
             stream->Shutdown();
             break;
+        }
+        if (connections_.size() >= kMaxConnections) {
+            Diagnose("refusing " + stream->PeerName() + ": " + std::to_string(kMaxConnections) +
+                     " connections are open");
+            stream->Shutdown();
+            continue;
         }
         auto connection = std::make_shared<Connection>(nextConnection_++, std::move(stream));
         connections_[connection->Id()] = connection;

@@ -54,6 +54,15 @@ std::optional<std::string> ReadEepromImage(const std::string& path, std::string&
     return content;
 }
 
+class TracePrinter : public BoardObserver {
+  public:
+    explicit TracePrinter(std::ostream& out) : out_(out) {}
+    void OnTraffic(const LogEntry& entry) override { out_ << FormatLogEntry(entry) << std::endl; }
+
+  private:
+    std::ostream& out_;
+};
+
 std::string Indented(const std::string& text, const std::string& by) {
     std::string out;
     std::size_t start = 0;
@@ -72,7 +81,7 @@ std::string UsageText() {
     return std::string(
                "Usage:\n"
                "  vboard run [--slot N] [--type 0x21] [--eeprom FILE] [--device-path P] [--report-ms N]\n"
-               "             [--unplugged] [--clock HH:MM:SS]\n"
+               "             [--unplugged] [--clock HH:MM:SS] [--trace]\n"
                "      Attach a virtual board to the bus and serve it until SIGINT or SIGTERM.\n"
                "      --slot N         the bus slot (default: the lowest free one)\n"
                "      --type 0xNN      the board-type byte (default 0x21)\n"
@@ -82,6 +91,7 @@ std::string UsageText() {
                "      --report-ms N    also send a status report every N ms\n"
                "      --unplugged      start unplugged\n"
                "      --clock HH:MM:SS start the clock here (default: the local time)\n"
+               "      --trace          print every request of the traffic log as it happens\n"
                "  vboard list\n"
                "      List the boards on the bus: slot, plugged or unplugged, device path.\n"
                "  vboard [--slot N] COMMAND ...\n"
@@ -135,6 +145,10 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
             std::string value;
             if (a == "--unplugged") {
                 request.run.plugged = false;
+                continue;
+            }
+            if (a == "--trace") {
+                request.trace = true;
                 continue;
             }
             if (a != "--slot" && a != "--type" && a != "--eeprom" && a != "--device-path" &&
@@ -204,8 +218,11 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             context.out << "board on slot " << board.Slot() << " of " << board.BusDirectory() << "\n"
                         << "device path " << board.DevicePath() << "\n"
                         << "EEPROM file " << board.EepromFile() << std::endl;
+            TracePrinter tracer(context.out);
+            if (request.trace) board.AddObserver(&tracer);
             if (context.waitWhileRunning) context.waitWhileRunning(board);
             board.Stop();
+            board.RemoveObserver(&tracer);
             return 0;
         }
         case CliRequest::Kind::Command:

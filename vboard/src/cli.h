@@ -14,6 +14,7 @@ namespace vboard {
 struct CliRequest {
     enum class Kind { Help, Run, List, Command, Error } kind = Kind::Help;
     BoardOptions run;     // Run
+    bool trace = false;   // Run: print the traffic log as it grows
     int slot = -1;        // Command: -1 = the board at the lowest slot
     std::string command;  // Command: the words joined by spaces
     std::string error;    // Error: what is wrong

@@ -11,6 +11,7 @@ Notifier::~Notifier() {
         std::lock_guard lock(queueMu_);
         stopping_ = true;
         cv_.notify_one();
+        idle_.notify_all();
     }
     thread_.join();
 }
@@ -20,6 +21,12 @@ void Notifier::Post(Event event) {
     if (stopping_) return;
     queue_.push_back(std::move(event));
     cv_.notify_one();
+}
+
+void Notifier::Drain() {
+    if (std::this_thread::get_id() == thread_.get_id()) return;
+    std::unique_lock lock(queueMu_);
+    idle_.wait(lock, [this] { return stopping_ || (queue_.empty() && !delivering_); });
 }
 
 void Notifier::Add(BoardObserver* observer) {
@@ -41,6 +48,7 @@ void Notifier::Run() {
         if (stopping_) return;
         Event event = std::move(queue_.front());
         queue_.pop_front();
+        delivering_ = true;
         lock.unlock();
         {
             std::lock_guard observersLock(observersMu_);
@@ -50,6 +58,8 @@ void Notifier::Run() {
                 if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) event(*o);
         }
         lock.lock();
+        delivering_ = false;
+        if (queue_.empty()) idle_.notify_all();
     }
 }
 

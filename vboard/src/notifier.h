@@ -22,6 +22,8 @@ class Notifier {
     Notifier& operator=(const Notifier&) = delete;
 
     void Post(Event event);
+    // Waits until everything posted so far has been delivered (returns at once on the notifier thread).
+    void Drain();
     void Add(BoardObserver* observer);
     // After it returns the observer is not called again (also when called from a callback).
     void Remove(BoardObserver* observer);
@@ -33,6 +35,8 @@ class Notifier {
     std::condition_variable cv_;
     std::deque<Event> queue_;
     bool stopping_ = false;
+    bool delivering_ = false;
+    std::condition_variable idle_;
 
     std::mutex observersMu_;  // held while a callback runs
     std::vector<BoardObserver*> observers_;

@@ -157,11 +157,16 @@ TEST(CommandLineRun, RunServesUntilToldToStop) {
     CliContext context{dir.File("bus"), out, err, [&](Board& board) {
                            steered = board.Execute("key 1 down").ok && board.HeldKeys() == 2 &&
                                      board.Type() == 0x22 && !board.Plugged();
+                           auto probe = Client::Connect(board);
+                           probe->Hello(vbus::Purpose::Probe);
                        }};
-    EXPECT_EQ(RunCommandLine({"run", "--type", "0x22", "--unplugged", "--eeprom", dir.File("e")}, context), 0)
+    EXPECT_EQ(RunCommandLine({"run", "--type", "0x22", "--unplugged", "--trace", "--eeprom", dir.File("e")},
+                             context),
+              0)
         << err.str();
     EXPECT_TRUE(steered);
     EXPECT_NE(out.str().find("board on slot 0"), std::string::npos);
+    EXPECT_NE(out.str().find("device probe error=0"), std::string::npos) << out.str();  // the trace
 
     // A refused start says why.
     std::ofstream(dir.File("bad")) << "x";

@@ -53,7 +53,8 @@ class Board {
     // bus directory, the slot or the EEPROM file cannot be had (a file of the wrong size is refused
     // and left alone). A board starts once.
     bool Start(std::string* why = nullptr);
-    // Detaches: closes every connection, removes the socket and state files. Idempotent.
+    // Detaches: closes every connection, removes the socket and state files, and returns once the
+    // observers have been told every change made so far. Idempotent.
     void Stop();
 
     // Valid after Start.
