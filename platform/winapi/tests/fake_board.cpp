@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "io_fixture.h"
 #include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 
@@ -155,6 +158,22 @@ int FakeBoard::OpenConnections() {
 bool FakeBoard::WaitForClientClose(int connection, std::chrono::milliseconds wait) {
     std::unique_lock<std::mutex> hold(lock_);
     return changed_.wait_for(hold, wait, [&] { return open_.count(connection) && !open_[connection]; });
+}
+
+std::string InterfacePath(HDEVINFO set, DWORD index) {
+    SP_DEVICE_INTERFACE_DATA data;
+    std::memset(&data, 0, sizeof data);
+    data.cbSize = sizeof data;
+    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kBoardGuid, index, &data)) return "";
+    DWORD required = 0;
+    if (SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return "";
+    std::vector<std::uint8_t> storage(required);
+    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(storage.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr)) return "";
+    return detail->DevicePath;
 }
 
 }  // namespace winapi_test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <setupapi.h>
 #include <windows.h>
 
 #include <atomic>
@@ -15,6 +16,12 @@
 namespace winapi_test {
 
 inline DWORD Err(long code) { return static_cast<DWORD>(code); }
+
+inline const GUID kBoardGuid = {0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
+
+// The device path of member `index` of a device set, through the two-step detail query;
+// empty when a step fails.
+std::string InterfacePath(HDEVINFO set, DWORD index);
 
 inline ULONG_PTR InternalOf(OVERLAPPED& overlapped) {
     return std::atomic_ref<ULONG_PTR>(overlapped.Internal).load();

@@ -9,35 +9,6 @@ namespace {
 using vbus::Accepted;
 using vbus::Done;
 
-TEST_F(BoardIo, ACompletionAtOnceFillsEverythingBeforeTheCallReturns) {
-    HANDLE pipe = Open("\\PIPE02");
-    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-    OVERLAPPED overlapped = WithEvent();
-    std::uint8_t buffer[8];
-    std::memset(buffer, 0xAA, sizeof buffer);
-
-    auto board = OnNextRequest([this](int c, const vbus::Submit& s) {
-        EXPECT_EQ(s.op, vbus::Op::Read);
-        EXPECT_EQ(s.outLength, 8u);
-        board_->Send(c, Done{s.id, 0, 3, {1, 2, 3}, {}});
-    });
-    DWORD read = 99;
-    EXPECT_TRUE(ReadFile(pipe, buffer, sizeof buffer, &read, &overlapped));
-    board.join();
-
-    EXPECT_EQ(read, 3u);
-    EXPECT_EQ(buffer[0], 1);
-    EXPECT_EQ(buffer[2], 3);
-    EXPECT_EQ(buffer[3], 0xAA);
-    EXPECT_EQ(InternalOf(overlapped), 0u);
-    EXPECT_EQ(overlapped.InternalHigh, 3u);
-    EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
-    read = 0;
-    EXPECT_TRUE(GetOverlappedResult(pipe, &overlapped, &read, FALSE));
-    EXPECT_EQ(read, 3u);
-    EXPECT_TRUE(CloseHandle(pipe));
-}
-
 TEST_F(BoardIo, APendingReadWritesNothingUntilItsCompletion) {
     HANDLE pipe = Open("\\PIPE00");
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
@@ -267,28 +238,6 @@ TEST_F(BoardIo, ClosingAnIdleHandleEndsTheConnection) {
     EXPECT_EQ(board_->OpenConnections(), 1);
     EXPECT_TRUE(CloseHandle(device));
     EXPECT_TRUE(board_->WaitForClientClose(1));
-}
-
-TEST_F(BoardIo, ABoardThatGoesAwayFailsPendingAndLaterRequests) {
-    HANDLE pipe = Open("\\PIPE00");
-    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-    OVERLAPPED overlapped = WithEvent();
-    std::uint8_t buffer[4];
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
-    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-    board.join();
-
-    board_->Drop(connection);
-    DWORD n = 0;
-    EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &n, TRUE));
-    EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
-    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-    EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
-    EXPECT_TRUE(CloseHandle(pipe));
 }
 
 TEST_F(BoardIo, ASynchronousHandleWaitsForTheCompletion) {

@@ -10,7 +10,6 @@
 namespace winapi_test {
 namespace {
 
-const GUID kBoardGuid = {0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
 constexpr DWORD kFixedPart = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
 
 class SetupTest : public ::testing::Test {
@@ -36,19 +35,6 @@ class SetupTest : public ::testing::Test {
         data.cbSize = sizeof data;
         return data;
     }
-    // The device path of member `index`, through the two-step detail query.
-    static std::string PathOf(HDEVINFO set, DWORD index) {
-        SP_DEVICE_INTERFACE_DATA data = InterfaceData();
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kBoardGuid, index, &data)) return "";
-        DWORD required = 0;
-        SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr);
-        std::vector<std::uint8_t> storage(required);
-        auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(storage.data());
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr)) return "";
-        return detail->DevicePath;
-    }
-
     std::size_t handlesBefore_ = standin::OpenHandleCount();
     TempBus bus_;
     std::vector<std::unique_ptr<FakeBoard>> boards_;
@@ -64,18 +50,18 @@ TEST_F(SetupTest, PresentBoardsOfTheClassAreListedInSlotOrder) {
 
     HDEVINFO set = Boards();
     ASSERT_NE(set, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(PathOf(set, 0), "\\\\?\\fake#2");
-    EXPECT_EQ(PathOf(set, 1), "\\\\?\\fake#5");
+    EXPECT_EQ(InterfacePath(set, 0), "\\\\?\\fake#2");
+    EXPECT_EQ(InterfacePath(set, 1), "\\\\?\\fake#5");
     SP_DEVICE_INTERFACE_DATA data = InterfaceData();
     EXPECT_FALSE(SetupDiEnumDeviceInterfaces(set, nullptr, &kBoardGuid, 2, &data));
     EXPECT_EQ(GetLastError(), Err(ERROR_NO_MORE_ITEMS));
     // The set is a snapshot: a board that arrives later is not in it.
     Attach(0);
-    EXPECT_EQ(PathOf(set, 0), "\\\\?\\fake#2");
+    EXPECT_EQ(InterfacePath(set, 0), "\\\\?\\fake#2");
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
 
     set = Boards();
-    EXPECT_EQ(PathOf(set, 0), "\\\\?\\fake#0");
+    EXPECT_EQ(InterfacePath(set, 0), "\\\\?\\fake#0");
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
     EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set));
     EXPECT_EQ(GetLastError(), Err(ERROR_INVALID_HANDLE));
@@ -152,7 +138,7 @@ TEST_F(SetupTest, InjectedFaultsFailTheSetupCalls) {
     EXPECT_EQ(GetLastError(), Err(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_EQ(required, 0u);
     standin::ClearSetupFaults();
-    EXPECT_EQ(PathOf(set, 0), "\\\\?\\fake#0");
+    EXPECT_EQ(InterfacePath(set, 0), "\\\\?\\fake#0");
     SetupDiDestroyDeviceInfoList(set);
 }
 
