@@ -15,6 +15,12 @@ namespace standin {
 std::string BusDirectory();
 void SetBusDirectory(std::string directory);
 
+// How long a board may take to answer a HELLO or a request (with WELCOME, ACCEPTED or
+// DONE) before it counts as gone: its connection is closed and the call fails as for an
+// unplugged board. A board stopped in a terminal cannot hang the caller. 0 restores the
+// default of 5000 ms.
+void SetBoardAnswerLimit(unsigned milliseconds);
+
 // From now on SetupDiGetClassDevsA fails with `error` (INVALID_HANDLE_VALUE); 0 ends that.
 void FailClassDevs(DWORD error);
 // From now on the size query of SetupDiGetDeviceInterfaceDetailA (no buffer, size 0) fails

@@ -1,7 +1,10 @@
 #include "bus.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 #include <variant>
 
 #include "vbus/bus_dir.h"
@@ -20,7 +23,48 @@ BusOverride& Override() {
     return instance;
 }
 
+std::atomic<unsigned> answerLimitMs{0};
+constexpr unsigned kDefaultAnswerLimitMs = 5000;
+
+// Shuts a stream when the greeting on it takes longer than the answer limit, so that the
+// blocked read of the WELCOME returns.
+class GreetingDeadline {
+  public:
+    explicit GreetingDeadline(vbus::Stream& stream)
+        : watcher_([this, &stream, limit = AnswerLimit()] {
+              std::unique_lock<std::mutex> hold(lock_);
+              if (!over_.wait_for(hold, limit, [this] { return finished_; })) {
+                  expired_ = true;
+                  stream.Shutdown();
+              }
+          }) {}
+    ~GreetingDeadline() {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            finished_ = true;
+        }
+        over_.notify_one();
+        watcher_.join();
+    }
+    bool Expired() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return expired_;
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable over_;
+    bool finished_ = false;
+    bool expired_ = false;
+    std::thread watcher_;  // last: it uses the members above
+};
+
 }  // namespace
+
+std::chrono::milliseconds AnswerLimit() {
+    const unsigned ms = answerLimitMs.load();
+    return std::chrono::milliseconds(ms == 0 ? kDefaultAnswerLimitMs : ms);
+}
 
 std::string BusDirectory() {
     auto& o = Override();
@@ -34,7 +78,12 @@ std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::P
     if (!stream) return std::nullopt;
     if (!vbus::WriteMessage(*stream, vbus::Hello{vbus::kProtocolVersion, purpose, path})) return std::nullopt;
     std::string why;
-    auto answer = vbus::ReadMessage(*stream, why);
+    std::optional<vbus::Message> answer;
+    {
+        GreetingDeadline deadline(*stream);
+        answer = vbus::ReadMessage(*stream, why);
+        if (deadline.Expired()) why = "did not answer HELLO in time";
+    }
     if (!answer) {
         if (!why.empty()) LogProtocolFault(stream->PeerName(), why);
         return std::nullopt;
@@ -61,6 +110,8 @@ void LogProtocolFault(const std::string& peer, const std::string& fault) {
 namespace standin {
 
 std::string BusDirectory() { return winapi_impl::BusDirectory(); }
+
+void SetBoardAnswerLimit(unsigned milliseconds) { winapi_impl::answerLimitMs.store(milliseconds); }
 
 void SetBusDirectory(std::string directory) {
     auto& o = winapi_impl::Override();

@@ -1,6 +1,7 @@
 // Reaching the boards on the bus: where the bus is, and the greeting on a new connection.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ struct Greeting {
 // answer is not a WELCOME of this protocol version (that is logged).
 std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::Purpose purpose,
                               const std::string& path);
+
+// How long a board may take to answer (the seam's SetBoardAnswerLimit).
+std::chrono::milliseconds AnswerLimit();
 
 // One line on standard error about a board that broke the protocol.
 void LogProtocolFault(const std::string& peer, const std::string& fault);

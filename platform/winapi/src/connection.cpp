@@ -117,6 +117,15 @@ Connection::Outcome Connection::Issue(const std::shared_ptr<Request>& request, v
         if (!vbus::WriteMessage(*stream_, submit)) stream_->Shutdown();
     }
     std::unique_lock<std::mutex> hold(lock_);
+    // The board answers every request at once, with ACCEPTED or DONE; one that does not has
+    // hung, and its connection is given up like that of a board that went away.
+    if (!answered_.wait_for(hold, AnswerLimit(), [&] { return request->done || request->accepted; })) {
+        hold.unlock();
+        LogProtocolFault(stream_->PeerName(),
+                         "did not answer request " + std::to_string(submit.id) + " in time");
+        stream_->Shutdown();
+        hold.lock();
+    }
     // An overlapped call returns with the first answer: once the board has accepted the
     // request the call reports it pending, even when its DONE has come in meanwhile.
     answered_.wait(hold, [&] { return request->done || (overlapped_ && request->accepted); });

@@ -137,6 +137,16 @@ TEST_F(BoardIo, AProtocolFaultEndsTheConnectionAndFailsWhatIsPending) {
     }
 }
 
+TEST_F(BoardIo, ABoardThatStopsAnsweringCannotHangTheCaller) {
+    standin::SetBoardAnswerLimit(200);
+    HANDLE device = Open("", /*overlapped=*/false);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    DWORD returned = 0;
+    EXPECT_FALSE(DeviceIoControl(device, 0x220008, nullptr, 0, nullptr, 0, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
+    CloseHandle(device);
+}
+
 TEST_F(BoardIo, BadArgumentsNeverReachTheBoard) {
     HANDLE pipe = Open("\\PIPE02");
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);

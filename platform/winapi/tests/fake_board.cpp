@@ -71,6 +71,11 @@ void FakeBoard::Serve(int id, vbus::Stream* stream) {
     std::string why;
     auto hello = vbus::ReadMessage(*stream, why);
     if (!hello || !std::holds_alternative<vbus::Hello>(*hello)) return;
+    if (options_.silent) {
+        while (vbus::ReadMessage(*stream, why)) {
+        }
+        return;
+    }
     const auto& greeting = std::get<vbus::Hello>(*hello);
     vbus::Welcome welcome;
     welcome.present = options_.present;

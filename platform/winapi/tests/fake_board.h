@@ -46,6 +46,7 @@ class FakeBoard {
         std::string devicePath;
         vbus::Guid guid = BoardGuid();
         bool present = true;
+        bool silent = false;  // never answers HELLO, as a board that hangs
         // The open error for a path; by default 0 for the device path and its pipes, else 2.
         std::function<std::uint32_t(const std::string&)> openError;
     };

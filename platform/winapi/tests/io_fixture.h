@@ -37,6 +37,7 @@ class BoardIo : public ::testing::Test {
         for (HANDLE event : events_) CloseHandle(event);
         events_.clear();
         board_.reset();
+        standin::SetBoardAnswerLimit(0);
         EXPECT_EQ(standin::OpenHandleCount(), handlesBefore_) << "a handle was left open";
     }
 

@@ -16,6 +16,7 @@ class SetupTest : public ::testing::Test {
   protected:
     void TearDown() override {
         standin::ClearSetupFaults();
+        standin::SetBoardAnswerLimit(0);
         boards_.clear();
         EXPECT_EQ(standin::OpenHandleCount(), handlesBefore_);
     }
@@ -187,6 +188,20 @@ TEST_F(SetupTest, ARefusalOfTheOwningBoardIsReported) {
     EXPECT_EQ(CreateFileA("\\\\?\\fake#0", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), Err(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(SetupTest, ABoardThatDoesNotAnswerIsPassedOver) {
+    standin::SetBoardAnswerLimit(200);
+    FakeBoard::Options hung{bus_.dir(), 0};
+    hung.silent = true;
+    boards_.push_back(std::make_unique<FakeBoard>(hung));
+    Attach(1);
+    HDEVINFO set = Boards();
+    EXPECT_EQ(InterfacePath(set, 0), "\\\\?\\fake#1");
+    SetupDiDestroyDeviceInfoList(set);
+    HANDLE device = CreateFileA("\\\\?\\fake#1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(device, INVALID_HANDLE_VALUE);
+    CloseHandle(device);
 }
 
 }  // namespace
