@@ -46,6 +46,10 @@ BOOL Run(Connection& connection, const std::shared_ptr<Request>& request, vbus::
     request->issuer = GetCurrentThreadId();
     const Connection::Outcome outcome = connection.Issue(request, std::move(submit));
     if (outcome.error != ERROR_SUCCESS) {
+        // A request that never started leaves no pending status behind to wait for.
+        if (overlapped != nullptr && !outcome.pending)
+            std::atomic_ref<ULONG_PTR>(overlapped->Internal)
+                .store(StatusFromError(outcome.error), std::memory_order_release);
         SetLastError(outcome.error);
         return FALSE;
     }

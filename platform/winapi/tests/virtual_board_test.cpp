@@ -103,6 +103,9 @@ TEST_F(VirtualBoard, AStatusReadPendsUntilAKeyChangesAndFailsOnUnplug) {
     EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
     EXPECT_FALSE(ReadFile(pipe, report, sizeof report, nullptr, &overlapped_));
     EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
+    // Nothing is left pending to wait for.
+    EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped_, &count_, FALSE));
+    EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
     CloseHandle(pipe);
 }
 
