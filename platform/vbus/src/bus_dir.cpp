@@ -1,48 +1,28 @@
+// Names in the bus directory; the host-specific parts are in bus_dir_posix.cpp / bus_dir_win32.cpp.
 #include "vbus/bus_dir.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 namespace vbus {
+namespace {
 
-std::string DefaultBusDirectory() {
-    if (const char* bus = std::getenv("VBOARD_BUS"); bus && *bus) return bus;
-    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) return std::string(run) + "/vboard-bus";
-    return "/tmp/vboard-bus-" + std::to_string(::getuid());
+std::string SlotFile(const std::string& dir, int slot, std::string_view suffix) {
+    return dir + "/board-" + std::to_string(slot) + std::string(suffix);
 }
 
-bool EnsureBusDirectory(const std::string& dir) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(dir, ec)) return true;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) return false;
-    ::chmod(dir.c_str(), 0700);
-    return std::filesystem::is_directory(dir, ec);
-}
-
-std::string SocketPath(const std::string& dir, int slot) {
-    return dir + "/board-" + std::to_string(slot) + ".sock";
-}
-
-std::string StatePath(const std::string& dir, int slot) {
-    return dir + "/board-" + std::to_string(slot) + ".state";
-}
-
-std::vector<int> ListSlots(const std::string& dir) {
+// Slots N with a file board-N<suffix>, ascending.
+std::vector<int> ListSlotFiles(const std::string& dir, std::string_view suffix) {
     std::vector<int> slots;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();
-        constexpr std::string_view kPrefix = "board-", kSuffix = ".sock";
-        if (name.size() <= kPrefix.size() + kSuffix.size() || name.rfind(kPrefix, 0) != 0 ||
-            name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+        constexpr std::string_view kPrefix = "board-";
+        if (name.size() <= kPrefix.size() + suffix.size() || name.rfind(kPrefix, 0) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
-        const std::string digits = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+        const std::string digits = name.substr(kPrefix.size(), name.size() - kPrefix.size() - suffix.size());
         if (digits.empty() || digits.size() > 6 ||
             !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
@@ -52,36 +32,16 @@ std::vector<int> ListSlots(const std::string& dir) {
     return slots;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const char* p = content.data();
-    std::size_t left = content.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const auto parent = std::filesystem::path(path).parent_path().string();
-    int dfd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
+}  // namespace
+
+std::string SocketPath(const std::string& dir, int slot) { return SlotFile(dir, slot, ".sock"); }
+
+std::string StatePath(const std::string& dir, int slot) { return SlotFile(dir, slot, ".state"); }
+
+std::string TcpEndpointPath(const std::string& dir, int slot) { return SlotFile(dir, slot, ".tcp"); }
+
+std::vector<int> ListSlots(const std::string& dir) { return ListSlotFiles(dir, ".sock"); }
+
+std::vector<int> ListTcpSlots(const std::string& dir) { return ListSlotFiles(dir, ".tcp"); }
 
 }  // namespace vbus

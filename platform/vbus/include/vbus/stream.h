@@ -1,4 +1,5 @@
-// The byte-stream seam under the board bus: a connected socket, whatever its family.
+// The byte-stream seam under the board bus: a connected socket, whatever its family (UNIX
+// sockets on POSIX hosts; loopback TCP on POSIX hosts and on Windows).
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,7 @@
 namespace vbus {
 
 class Stream {
-public:
+  public:
     virtual ~Stream() = default;
     // Sends all bytes; false when the peer is gone.
     virtual bool SendAll(const std::uint8_t* data, std::size_t size) = 0;
@@ -24,20 +25,31 @@ public:
     virtual std::string PeerName() const = 0;
 };
 
+#ifndef _WIN32
 // Connects to a board's UNIX socket; nothing when it does not answer.
 std::unique_ptr<Stream> ConnectUnix(const std::string& socketPath);
+#endif
 
 class Listener {
-public:
+  public:
     virtual ~Listener() = default;
     // Waits for the next connection; nothing once Close() was called.
     virtual std::unique_ptr<Stream> Accept() = 0;
     virtual void Close() = 0;
 };
 
+#ifndef _WIN32
 // Binds a UNIX socket at `socketPath` (a stale socket file nobody answers on is replaced);
 // nothing when another live listener holds it or binding fails (`why` says which).
 std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string& why);
+#endif
+
+// Connects to 127.0.0.1:`port`; nothing when nobody listens there.
+std::unique_ptr<Stream> ConnectTcp(std::uint16_t port);
+
+// Listens on 127.0.0.1 at a port the system picks, stored in `port`; nothing when it cannot
+// (`why` says why).
+std::unique_ptr<Listener> ListenTcpLoopback(std::uint16_t& port, std::string& why);
 
 // Frame I/O over a stream. ReadFrame returns nothing on end of stream; on a malformed
 // frame it returns nothing and sets `why` (empty `why` means the peer just closed).
