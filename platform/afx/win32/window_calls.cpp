@@ -1,0 +1,64 @@
+// Calls from other threads, carried to the window's thread as sent messages.
+#include <atomic>
+
+#include "../common/backend.h"
+#include "window_table.h"
+
+namespace afx::win32 {
+namespace {
+
+std::atomic<DWORD> g_windowThread{0};
+
+struct WindowCall {
+    HWND target;
+    const std::function<void()>* fn;
+    bool ran = false;
+};
+
+}  // namespace
+
+void ClaimWindowThread() {
+    DWORD none = 0;
+    g_windowThread.compare_exchange_strong(none, GetCurrentThreadId());
+}
+
+UINT WindowCallMessage() {
+    static const UINT message = RegisterWindowMessageW(L"afx.window-call");
+    return message;
+}
+
+void RunWindowCall(HWND dialog, LPARAM lParam) {
+    auto* call = reinterpret_cast<WindowCall*>(lParam);
+    if (!call || !IsWindow(call->target) || GetAncestor(call->target, GA_ROOT) != dialog) return;
+    (*call->fn)();
+    call->ran = true;
+}
+
+}  // namespace afx::win32
+
+namespace afx::backend {
+
+bool IsWindowThread() { return GetCurrentThreadId() == afx::win32::g_windowThread.load(); }
+
+bool CallOnWindowThread(HWND hwnd, const std::function<void()>& fn) {
+    if (!hwnd || !IsWindow(hwnd)) return false;
+    const HWND dialog = GetAncestor(hwnd, GA_ROOT);
+    if (!afx::win32::FindDialogRecord(dialog)) return false;
+    if (GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId()) {
+        fn();
+        return true;
+    }
+    // Returns 0 at once when the dialog is gone, and when it goes while the call waits.
+    afx::win32::WindowCall call{hwnd, &fn};
+    SendMessageW(dialog, afx::win32::WindowCallMessage(), 0, reinterpret_cast<LPARAM>(&call));
+    return call.ran;
+}
+
+void ServePendingCalls() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void WaitForPendingCall(DWORD ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_SENDMESSAGE, 0); }
+
+}  // namespace afx::backend

@@ -1,0 +1,193 @@
+// Writes a program's Windows resources from the resource table it registers: icon and
+// bitmap files, the resource script that names them with a version resource, and a
+// layout file of the dialogs and images for the checks that run the program under wine.
+//
+//   resource_writer --out DIR --name Varnel --file varnel.exe --version 1.0.0.1
+//                   --icons 128 [--bitmaps 129,130] --dialogs 102,100
+//
+// Built for the build machine together with the program's own resource sources (whose
+// static registration fills the table), so the files carry exactly the program's data.
+#include <afx_template.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image_files.h"
+
+namespace {
+
+struct Options {
+    std::string out, name, file, version = "1.0.0.1";
+    std::vector<int> icons, bitmaps, dialogs;
+};
+
+[[noreturn]] void Fail(const std::string& why) {
+    std::fprintf(stderr, "resource_writer: %s\n", why.c_str());
+    std::exit(1);
+}
+
+std::vector<int> Numbers(const std::string& list) {
+    std::vector<int> out;
+    std::stringstream in(list);
+    for (std::string item; std::getline(in, item, ',');)
+        if (!item.empty()) out.push_back(std::stoi(item));
+    return out;
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--out")
+            o.out = value;
+        else if (key == "--name")
+            o.name = value;
+        else if (key == "--file")
+            o.file = value;
+        else if (key == "--version")
+            o.version = value;
+        else if (key == "--icons")
+            o.icons = Numbers(value);
+        else if (key == "--bitmaps")
+            o.bitmaps = Numbers(value);
+        else if (key == "--dialogs")
+            o.dialogs = Numbers(value);
+        else
+            Fail("unknown option " + key);
+    }
+    if (o.out.empty() || o.name.empty() || o.file.empty()) Fail("--out, --name and --file are needed");
+    return o;
+}
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) Fail("no valid image for " + path);
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!f) Fail("cannot write " + path);
+}
+
+// Texts stay in the program's code page (GBK); only the line breaks and backslashes are escaped.
+std::string Escape(const char* text) {
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p == '\\')
+            out += "\\\\";
+        else if (*p == '\n')
+            out += "\\n";
+        else if (*p == '\r')
+            out += "\\r";
+        else
+            out += *p;
+    }
+    return out;
+}
+
+const char* ClassName(afx::ControlClass cls) {
+    switch (cls) {
+        case afx::ControlClass::Button:
+            return "Button";
+        case afx::ControlClass::Edit:
+            return "Edit";
+        case afx::ControlClass::Static:
+            return "Static";
+    }
+    return "Static";
+}
+
+std::string Hex(unsigned long v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08lx", v);
+    return buf;
+}
+
+// Every pixel as RRGGBB, or "......" where the mask makes it transparent, one row a line.
+void Pixels(std::ostream& out, const afx::Image& image) {
+    for (int y = 0; y < image.height; ++y) {
+        out << "pixels";
+        for (int x = 0; x < image.width; ++x) {
+            const size_t i = static_cast<size_t>(y * image.width + x);
+            char buf[8];
+            if (!image.mask.empty() && image.mask[i]) {
+                std::snprintf(buf, sizeof buf, "......");
+            } else {
+                std::snprintf(buf, sizeof buf, "%06x",
+                              static_cast<unsigned>(image.palette[image.pixels[i]] & 0xFFFFFF));
+            }
+            out << ' ' << buf;
+        }
+        out << '\n';
+    }
+}
+
+std::string VersionCommas(const std::string& dotted) {
+    std::string out = dotted;
+    for (char& c : out)
+        if (c == '.') c = ',';
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = Parse(argc, argv);
+    std::ostringstream rc, layout;
+    rc << "// Written by tools/win32res/resource_writer from " << o.name << "'s resource table.\n";
+
+    for (int id : o.icons) {
+        const afx::IconResource* icon = afx::FindIcon(id);
+        if (!icon) Fail("no icon " + std::to_string(id));
+        const std::string path = o.out + "/icon" + std::to_string(id) + ".ico";
+        WriteFile(path, win32res::EncodeIcon(icon->images));
+        rc << id << " ICON \"" << path << "\"\n";
+        for (const afx::Image& image : icon->images) {
+            layout << "icon " << id << ' ' << image.width << ' ' << image.height << '\n';
+            Pixels(layout, image);
+        }
+    }
+    for (int id : o.bitmaps) {
+        const afx::BitmapResource* bitmap = afx::FindBitmap(id);
+        if (!bitmap) Fail("no bitmap " + std::to_string(id));
+        const std::string path = o.out + "/bitmap" + std::to_string(id) + ".bmp";
+        WriteFile(path, win32res::EncodeBitmap(bitmap->image));
+        rc << id << " BITMAP \"" << path << "\"\n";
+        layout << "bitmap " << id << ' ' << bitmap->image.width << ' ' << bitmap->image.height << '\n';
+        Pixels(layout, bitmap->image);
+    }
+    for (int id : o.dialogs) {
+        const afx::DialogTemplate* d = afx::FindDialog(id);
+        if (!d) Fail("no dialog " + std::to_string(id));
+        layout << "dialog " << id << ' ' << Hex(d->style) << ' ' << Hex(d->exStyle) << ' ' << d->x << ' '
+               << d->y << ' ' << d->cx << ' ' << d->cy << ' ' << d->fontPointSize << '\n';
+        layout << "face " << Escape(d->fontFace) << '\n';
+        layout << "caption " << Escape(d->caption) << '\n';
+        for (const afx::ControlTemplate& c : d->controls) {
+            layout << "control " << c.id << ' ' << ClassName(c.cls) << ' ' << Hex(c.style) << ' '
+                   << Hex(c.exStyle) << ' ' << c.x << ' ' << c.y << ' ' << c.cx << ' ' << c.cy << ' '
+                   << c.image << '\n';
+            layout << "text " << Escape(c.text) << '\n';
+        }
+        layout << "end\n";
+    }
+
+    const std::string commas = VersionCommas(o.version);
+    rc << "1 VERSIONINFO\n"
+       << "FILEVERSION " << commas << "\nPRODUCTVERSION " << commas << "\n"
+       << "FILEFLAGSMASK 0x3F\nFILEFLAGS 0x0\nFILEOS 0x40004\nFILETYPE 0x1\nFILESUBTYPE 0x0\n"
+       << "BEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"080404B0\"\n    BEGIN\n"
+       << "      VALUE \"FileDescription\", \"" << o.name << "\"\n"
+       << "      VALUE \"FileVersion\", \"" << o.version << "\"\n"
+       << "      VALUE \"InternalName\", \"" << o.name << "\"\n"
+       << "      VALUE \"OriginalFilename\", \"" << o.file << "\"\n"
+       << "      VALUE \"ProductName\", \"" << o.name << "\"\n"
+       << "      VALUE \"ProductVersion\", \"" << o.version << "\"\n"
+       << "    END\n  END\n  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x804, 1200\n  "
+          "END\nEND\n";
+
+    std::ofstream(o.out + "/resources.rc") << rc.str();
+    std::ofstream(o.out + "/layout.txt", std::ios::binary) << layout.str();
+    return 0;
+}
