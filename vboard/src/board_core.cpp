@@ -82,13 +82,31 @@ bool BoardCore::Start(std::string* why) {
         std::filesystem::remove(vbus::StatePath(busDir_, slot_), ec);
         return fail(reason);
     }
+    OpenTcpEndpoint();
     started_ = true;
     startTime_ = SteadyClock::now();
     nextTick_ = startTime_;
     ScheduleTick();
     ScheduleReport();
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    acceptThread_ = std::thread([this] { AcceptLoop(*listener_, false); });
+    if (tcpListener_) tcpAcceptThread_ = std::thread([this] { AcceptLoop(*tcpListener_, true); });
     return true;
+}
+
+void BoardCore::OpenTcpEndpoint() {
+    const std::string path = vbus::TcpEndpointPath(busDir_, slot_);
+    std::string why;
+    std::uint16_t port = 0;
+    tcpListener_ = ListenOnLoopback(port, why);
+    if (tcpListener_) {
+        tcpSecret_ = vbus::NewSecret();
+        if (vbus::PublishTcpEndpoint(path, vbus::TcpEndpoint{port, tcpSecret_})) return;
+        why = "cannot write " + path;
+        tcpListener_.reset();
+    }
+    std::error_code ec;
+    std::filesystem::remove(path, ec);  // left by a board that died in this slot
+    Diagnose("serving without a loopback TCP endpoint: " + why);
 }
 
 void BoardCore::Stop() {
@@ -100,7 +118,9 @@ void BoardCore::Stop() {
         ++reportGeneration_;
     }
     listener_->Close();
+    if (tcpListener_) tcpListener_->Close();
     acceptThread_.join();
+    if (tcpAcceptThread_.joinable()) tcpAcceptThread_.join();
 
     std::vector<ConnectionPtr> all;
     {
@@ -120,13 +140,15 @@ void BoardCore::Stop() {
         connections_.clear();
         std::error_code ec;
         std::filesystem::remove(vbus::StatePath(busDir_, slot_), ec);
+        if (tcpListener_) std::filesystem::remove(vbus::TcpEndpointPath(busDir_, slot_), ec);
     }
     listener_.reset();
+    tcpListener_.reset();
     notifier_.Drain();  // observers have seen every change up to the detach
 }
 
-void BoardCore::AcceptLoop() {
-    while (auto stream = listener_->Accept()) {
+void BoardCore::AcceptLoop(vbus::Listener& listener, bool secretFirst) {
+    while (auto stream = listener.Accept()) {
         ReapFinished();
         std::lock_guard lock(mu_);
         if (stopped_) {
@@ -140,6 +162,7 @@ void BoardCore::AcceptLoop() {
             continue;
         }
         auto connection = std::make_shared<Connection>(nextConnection_++, std::move(stream));
+        connection->secretFirst = secretFirst;
         connections_[connection->Id()] = connection;
         connection->reader = std::thread([this, connection] { Serve(connection); });
     }

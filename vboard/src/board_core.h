@@ -20,6 +20,7 @@
 #include "timer_queue.h"
 #include "traffic_log.h"
 #include "vboard/board.h"
+#include "vbus/tcp_endpoint.h"
 
 namespace vboard {
 
@@ -104,7 +105,10 @@ class BoardCore {
     }
 
     // Connections (reader threads).
-    void AcceptLoop();
+    void AcceptLoop(vbus::Listener& listener, bool secretFirst);
+    // Listens on loopback TCP and publishes the endpoint; a board without it still serves the
+    // bus's own sockets.
+    void OpenTcpEndpoint();
     void Serve(ConnectionPtr connection);
     // Handles one message; false with `why` on a protocol fault.
     bool Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why);
@@ -167,6 +171,9 @@ class BoardCore {
     SteadyClock::time_point nextTick_{};
     std::unique_ptr<vbus::Listener> listener_;
     std::thread acceptThread_;
+    std::unique_ptr<vbus::Listener> tcpListener_;  // nullptr when loopback TCP is not available
+    std::thread tcpAcceptThread_;
+    vbus::Secret tcpSecret_{};  // written before the TCP accept thread starts, then only read
     std::uint32_t nextConnection_ = 1;
     std::map<std::uint32_t, ConnectionPtr> connections_;
     std::vector<ConnectionPtr> finished_;

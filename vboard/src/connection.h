@@ -43,6 +43,9 @@ class Connection {
     // Reader thread, started and joined by the board.
     std::thread reader;
 
+    // Set before the reader starts: the peer must send the bus secret before its first frame.
+    bool secretFirst = false;
+
     // Guarded by the board's lock.
     ConnectionKind kind = ConnectionKind::New;
     int pipe = -1;                // pipe handle: 0..3

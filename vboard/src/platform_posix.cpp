@@ -1,4 +1,4 @@
-// The host seam on POSIX systems: UNIX sockets, flock and sigwait.
+// The host seam on POSIX systems: UNIX and loopback TCP sockets, flock and sigwait.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -46,6 +46,10 @@ bool SlotAnswers(const std::string& busDir, int slot) {
 
 std::unique_ptr<vbus::Listener> ListenOnBus(const std::string& busDir, int slot, std::string& why) {
     return vbus::ListenUnix(vbus::SocketPath(busDir, slot), why);
+}
+
+std::unique_ptr<vbus::Listener> ListenOnLoopback(std::uint16_t& port, std::string& why) {
+    return vbus::ListenTcpLoopback(port, why);
 }
 
 std::unique_ptr<vbus::Stream> ConnectToBoard(const std::string& busDir, int slot) {

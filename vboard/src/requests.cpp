@@ -61,6 +61,18 @@ std::uint32_t Clip(std::uint32_t n, const Fault& fault) {
 
 void BoardCore::Serve(ConnectionPtr connection) {
     std::string why;
+    // A loopback TCP port is open to every local user: only who can read the endpoint file may talk.
+    if (connection->secretFirst && !vbus::ReceiveSecret(connection->Stream(), tcpSecret_, why)) {
+        bool stopping;
+        {
+            std::lock_guard lock(mu_);
+            stopping = stopped_;
+        }
+        if (!stopping) Diagnose("closing " + connection->PeerName() + ": " + why);
+        connection->Shutdown();
+        Closed(connection);
+        return;
+    }
     for (;;) {
         auto message = vbus::ReadMessage(connection->Stream(), why);
         if (!message) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "vbus/bus_dir.h"
+#include "vbus/tcp_endpoint.h"
 
 namespace vboard::test {
 
@@ -53,6 +54,12 @@ bool Diagnostics::WaitFor(const std::string& text) const {
 
 std::unique_ptr<Client> Client::Connect(const Board& board) {
     auto stream = vbus::ConnectUnix(vbus::SocketPath(board.BusDirectory(), board.Slot()));
+    if (!stream) return nullptr;
+    return std::unique_ptr<Client>(new Client(std::move(stream)));
+}
+
+std::unique_ptr<Client> Client::ConnectTcp(const Board& board) {
+    auto stream = vbus::ConnectTcpBoard(board.BusDirectory(), board.Slot());
     if (!stream) return nullptr;
     return std::unique_ptr<Client>(new Client(std::move(stream)));
 }

@@ -55,6 +55,8 @@ class Diagnostics {
 class Client {
   public:
     static std::unique_ptr<Client> Connect(const Board& board);
+    // Over the board's loopback TCP endpoint, the published secret sent first.
+    static std::unique_ptr<Client> ConnectTcp(const Board& board);
     ~Client();
 
     void Send(const vbus::Message& message);
