@@ -1,0 +1,46 @@
+// One EEPROM read or write against the board, run on a worker thread of its own so that the
+// window stays responsive while the board answers.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "job_control.h"
+
+constexpr int kMaxTransferBytes = 64;
+constexpr DWORD kTransferTimeoutMs = 1000;
+
+// What a worker needs of the window that started it. Every call comes from the worker's thread.
+class TransferOwner {
+  public:
+    // A failure of the job: a message box owned by the window, caption "Test Error", type 0.
+    virtual void ShowTransferFailure(const char* text) = 0;
+    // Appends the text to what the read display holds now.
+    virtual void AppendToReadDisplay(const std::string& text) = 0;
+    // Enables or disables the clear-read, read, clear-write and write buttons.
+    virtual void EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) = 0;
+    virtual JobControl& Jobs() = 0;
+
+  protected:
+    ~TransferOwner() = default;
+};
+
+// A job record: a member of the window, filled by the window before it starts the worker and
+// left to the worker until the job ends.
+struct TransferJob {
+    TransferOwner* owner = nullptr;
+    unsigned char data[kMaxTransferBytes] = {};  // read: from the board; write: the bytes to write
+    std::uint8_t start = 0;                      // EEPROM start address
+    std::int32_t length = 0;                     // bytes to move, 1 to 64
+};
+
+// Thread procedures; the parameter is the TransferJob. Both return 0.
+//
+// Read: moves `length` bytes from the EEPROM over PIPE02 and appends them, as hex text, to the
+// read display; only the bytes the pipe delivered are shown.
+UINT ReadWorker(LPVOID job);
+// Write: moves `length` bytes of `data` to the EEPROM over PIPE03; a pipe that takes fewer
+// bytes than asked is a failure.
+UINT WriteWorker(LPVOID job);

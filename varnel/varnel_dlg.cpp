@@ -1,0 +1,201 @@
+#include "varnel_dlg.h"
+
+#include "board_link.h"
+#include "hex_text.h"
+#include "varnel_controls.h"
+
+namespace {
+
+constexpr char kErrorCaption[] = "错误";
+constexpr char kWarningCaption[] = "警告";
+constexpr char kWorkerCaption[] = "Test Error";
+constexpr int kEepromSize = 256;
+constexpr int kMaxWriteTextBytes = 3 * kMaxTransferBytes;
+
+}  // namespace
+
+CVarnelDlg::CVarnelDlg(CWnd* pParent) : CToolDlg(pParent) {}
+
+CVarnelDlg::~CVarnelDlg() { StopWorkers(); }
+
+BEGIN_MESSAGE_MAP(CVarnelDlg, CToolDlg)
+ON_EN_CHANGE(IDC_READ_LENGTH, OnChangeLength)
+ON_EN_CHANGE(IDC_READ_START, OnChangeReadStart)
+ON_EN_CHANGE(IDC_WRITE_START, OnChangeWriteStart)
+ON_BN_CLICKED(IDC_CLEAR_READ, OnClearRead)
+ON_BN_CLICKED(IDC_CLEAR_WRITE, OnClearWrite)
+ON_BN_CLICKED(IDC_READ, OnRead)
+ON_BN_CLICKED(IDC_WRITE, OnWrite)
+END_MESSAGE_MAP()
+
+void CVarnelDlg::DoDataExchange(CDataExchange* pDX) {
+    CToolDlg::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_READ_DISPLAY, readText);
+    DDX_Text(pDX, IDC_WRITE_DATA, writeText);
+    DDX_Text(pDX, IDC_READ_LENGTH, length);
+    DDX_Text(pDX, IDC_WRITE_START, writeStart);
+    DDX_Text(pDX, IDC_READ_START, readStart);
+}
+
+void CVarnelDlg::InitTool() { jobs_.Open(); }
+
+// ---- detection and buttons ----------------------------------------------------------
+
+void CVarnelDlg::DetectBoard() {
+    const BoardIdentity board = IdentifyBoard();
+    SetWindowText(board.title);
+    if (jobs_.JobRunning()) return;
+    const BOOL on = board.presence == BoardPresence::Known ? TRUE : FALSE;
+    EnableTransferButtons(on, on, on, on);
+}
+
+void CVarnelDlg::EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) {
+    const struct {
+        int id;
+        BOOL enable;
+    } buttons[] = {
+        {IDC_CLEAR_READ, clearRead}, {IDC_READ, read}, {IDC_CLEAR_WRITE, clearWrite}, {IDC_WRITE, write}};
+    for (const auto& button : buttons)
+        if (CWnd* item = GetDlgItem(button.id)) item->EnableWindow(button.enable);
+}
+
+// ---- fields ----------------------------------------------------------------------------
+
+void CVarnelDlg::OnChangeLength() {
+    UpdateData(TRUE);
+    if (length <= 0) length = 1;
+    if (length > kMaxTransferBytes) length = kMaxTransferBytes;
+    UpdateData(FALSE);
+}
+
+void CVarnelDlg::OnChangeReadStart() {
+    UpdateData(TRUE);
+    if (readStart < 0) readStart = 0;
+    if (readStart >= kEepromSize) readStart = kEepromSize - 1;
+    UpdateData(FALSE);
+}
+
+void CVarnelDlg::OnChangeWriteStart() {
+    UpdateData(TRUE);
+    if (writeStart < 0) writeStart = 0;
+    if (writeStart >= kEepromSize) writeStart = kEepromSize - 1;
+    UpdateData(FALSE);
+}
+
+void CVarnelDlg::OnClearRead() {
+    UpdateData(TRUE);
+    readText = "";
+    UpdateData(FALSE);
+}
+
+void CVarnelDlg::OnClearWrite() {
+    UpdateData(TRUE);
+    writeText = "";
+    UpdateData(FALSE);
+}
+
+// ---- requests ----------------------------------------------------------------------------
+
+void CVarnelDlg::OnRead() {
+    OnClearRead();
+    UpdateData(TRUE);
+    if (length + readStart > kEepromSize) {
+        MessageBox("所要读取的数据超过E2PROM地址区间，溢出。", kErrorCaption, MB_ICONERROR);
+        return;
+    }
+    readJob.length = length;
+    readJob.start = static_cast<std::uint8_t>(readStart & 0xFF);
+    UpdateData(FALSE);
+    readJob.owner = this;
+    EnableTransferButtons(FALSE, FALSE, FALSE, FALSE);
+    StartWorker(ReadWorker, readJob);
+}
+
+void CVarnelDlg::OnWrite() {
+    UpdateData(TRUE);
+    const int n = writeText.GetLength();  // bytes: a Chinese character counts 2
+    if (n > kMaxWriteTextBytes) {
+        MessageBox("所写入的数据过长，每次最多只能写入64个字节的数据。", kWarningCaption, MB_ICONWARNING);
+        return;
+    }
+    if (n == 0) {
+        MessageBox("请输入所要写入的数据。", kWarningCaption, MB_ICONWARNING);
+        return;
+    }
+    if (n % 3 == 1) {
+        MessageBox("您所输入的数据格式不对，请检查是否漏掉了空格或有多余的空格或数据的位数不对。",
+                   kErrorCaption, MB_ICONERROR);
+        return;
+    }
+    const int count = n / 3 + (n % 3 != 0 ? 1 : 0);
+    const CString text = writeText;
+    if (ParseHexByteText(text, writeJob.data, count, 1) != 0) {
+        MessageBox("您所输入的数据格式不对，其中有可能有些不是16进制数。", kErrorCaption, MB_ICONERROR);
+        return;
+    }
+    if (writeStart + count > kEepromSize) {
+        MessageBox("所要写入的数据超过E2PROM地址区间，溢出。", kErrorCaption, MB_ICONERROR);
+        return;
+    }
+    writeJob.start = static_cast<std::uint8_t>(writeStart & 0xFF);
+    writeJob.length = count;
+    UpdateData(FALSE);
+    writeJob.owner = this;
+    EnableTransferButtons(FALSE, FALSE, FALSE, FALSE);
+    StartWorker(WriteWorker, writeJob);
+}
+
+// ---- workers ----------------------------------------------------------------------------
+
+void CVarnelDlg::ShowTransferFailure(const char* text) { MessageBox(text, kWorkerCaption, MB_OK); }
+
+void CVarnelDlg::AppendToReadDisplay(const std::string& text) {
+    CWnd* display = GetDlgItem(IDC_READ_DISPLAY);
+    if (!display) return;
+    CString shown;
+    display->GetWindowText(shown);
+    shown += text.c_str();
+    display->SetWindowText(shown);
+}
+
+void CVarnelDlg::StartWorker(AFX_THREADPROC worker, TransferJob& job) {
+    ReapEndedWorkers();
+    jobs_.JobStarted();
+    // Started suspended so that the thread object, and with it the handle to wait on at
+    // close, stays with the dialog.
+    CWinThread* thread = AfxBeginThread(worker, &job, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!thread) {
+        // No job runs: the buttons stay off until the next detection sets them.
+        jobs_.JobEnded();
+        return;
+    }
+    thread->m_bAutoDelete = FALSE;
+    workers_.emplace_back(thread);
+    thread->ResumeThread();
+}
+
+void CVarnelDlg::ReapEndedWorkers() {
+    std::erase_if(workers_, [](const std::unique_ptr<CWinThread>& thread) {
+        return WaitForSingleObject(thread->m_hThread, 0) == WAIT_OBJECT_0;
+    });
+}
+
+void CVarnelDlg::StopWorkers() {
+    jobs_.BeginClose();
+    for (const auto& thread : workers_) jobs_.WaitForWorker(thread->m_hThread, AfxWaitServingCalls);
+    workers_.clear();
+}
+
+// ---- closing -------------------------------------------------------------------------------
+
+void CVarnelDlg::OnOK() {
+    jobs_.BeginClose();
+    CToolDlg::OnOK();
+    StopWorkers();
+}
+
+void CVarnelDlg::OnCancel() {
+    jobs_.BeginClose();
+    CToolDlg::OnCancel();
+    StopWorkers();
+}
