@@ -1,0 +1,21 @@
+// The digit writer: sends one 8-byte digit record to PIPE01 and reports a failure to its owner.
+#pragma once
+
+#include <windows.h>
+
+#include "digit_value.h"
+#include "io_cancel.h"
+#include "worker_owner.h"
+
+// One writer's own job: the record it sends is its own copy, so a later click (accepted or
+// refused) cannot change what an earlier writer is still sending.
+struct DigitJob {
+    WorkerOwner* owner = nullptr;
+    IoCanceller* canceller = nullptr;  // the pipe is registered here while the write runs
+    BYTE buffer[72] = {};              // the first 8 bytes hold the digits
+};
+
+constexpr DWORD kDigitWriteTimeoutMs = 50;
+
+// Thread procedure; the parameter is the DigitJob. Returns 0.
+UINT DigitWriter(LPVOID digitJob);

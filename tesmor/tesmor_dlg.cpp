@@ -1,0 +1,208 @@
+#include "tesmor_dlg.h"
+
+#include <algorithm>
+
+#include "board_link.h"
+#include "tesmor_resources.h"
+
+namespace {
+
+// How often a wait for a worker cancels its transfers again, in case the worker opened a
+// new pipe after the previous cancel.
+constexpr DWORD kRecancelMs = 50;
+
+}  // namespace
+
+CTesmorDlg::CTesmorDlg(CWnd* pParent) : CToolDlg(pParent) {
+    pollJob.owner = this;
+    pollJob.canceller = &pollCanceller_;
+    digitJob.owner = this;
+    digitJob.canceller = &writeCanceller_;
+}
+
+CTesmorDlg::~CTesmorDlg() {
+    // The dialog may have ended without OnOK or OnCancel; no worker may outlive it.
+    StopWorkers();
+    WaitForWorkers();
+    delete pollThread;
+    for (Writer& writer : writers_) delete writer.thread;
+}
+
+BEGIN_MESSAGE_MAP(CTesmorDlg, CToolDlg)
+ON_BN_CLICKED(IDC_MODIFY, OnModify)
+END_MESSAGE_MAP()
+
+void CTesmorDlg::DoDataExchange(CDataExchange* pDX) {
+    CToolDlg::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_VALUE, valueText);
+}
+
+void CTesmorDlg::InitTool() {
+    idleBitmap.LoadBitmap(IDB_IDLE_LAMP);
+    activeBitmap.LoadBitmap(IDB_ACTIVE_LAMP);
+    valueText = "";
+    running = false;
+    pollJob.active = false;
+    device = nullptr;
+    closing_ = false;
+}
+
+// ---- detection ------------------------------------------------------------------------
+
+void CTesmorDlg::DetectBoard() {
+    if (closing_) return;
+    // A device change that arrives while detection waits for the previous poller (a worker's
+    // message box can deliver it) is handled once that detection is done.
+    if (detecting_) {
+        detectAgain_ = true;
+        return;
+    }
+    detecting_ = true;
+    do {
+        detectAgain_ = false;
+        DetectOnce();
+    } while (detectAgain_ && !closing_);
+    detecting_ = false;
+}
+
+void CTesmorDlg::DetectOnce() {
+    // While the connection is on and its poller still runs, the board only has to be there.
+    // A poller that has ended on its own (its pipe would not open) does not keep the window
+    // connected: detection then runs in full and starts a new one.
+    if (running && pollJob.active) {
+        device = OpenBoardDevice();
+        if (device != INVALID_HANDLE_VALUE) {
+            CloseBoardHandle(device);
+            return;
+        }
+    }
+    // A new connection never overlaps the previous poller.
+    StopPoller();
+    if (closing_) return;
+
+    const BoardIdentity board = IdentifyBoard();
+    SetWindowText(board.title);
+    const bool known = board.presence == BoardPresence::Known;
+    GetDlgItem(IDC_MODIFY)->EnableWindow(known);
+    if (!known) return;
+    running = true;
+    StartPoller();
+}
+
+void CTesmorDlg::StartPoller() {
+    pollJob.active = true;
+    CWinThread* thread = AfxBeginThread(PollWorker, &pollJob, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (thread == nullptr) {
+        pollJob.active = false;  // the next detection tries again
+        return;
+    }
+    thread->m_bAutoDelete = FALSE;
+    pollThread = thread;
+    thread->ResumeThread();
+}
+
+void CTesmorDlg::StopPoller() {
+    running = false;
+    if (pollThread == nullptr) return;
+    pollCanceller_.CancelAll();
+    WaitForThread(pollThread);
+    delete pollThread;
+    pollThread = nullptr;
+}
+
+// ---- Modify ---------------------------------------------------------------------------
+
+void CTesmorDlg::OnModify() {
+    if (closing_) return;
+    UpdateData(TRUE);
+    DigitRecord digits{};
+    const DigitValueCheck check = ParseDigitValue(valueText.str(), digits);
+    if (check == DigitValueCheck::TooLong) {
+        MessageBox("所写数值溢出，最多只能写入8位。", "错误", MB_ICONERROR);
+        return;
+    }
+    if (check == DigitValueCheck::Empty) {
+        MessageBox("请填入数值。", "错误", MB_ICONERROR);
+        return;
+    }
+    // The field keeps the value as typed; the zeros are added to the digits only.
+    UpdateData(FALSE);
+    if (check == DigitValueCheck::NotHex) {
+        MessageBox("所写数值格式不对，有可能不是16进制数。", "错误", MB_ICONERROR);
+        return;
+    }
+    std::copy(digits.begin(), digits.end(), digitJob.buffer);
+    StartWriter(digits);
+}
+
+void CTesmorDlg::StartWriter(const DigitRecord& digits) {
+    ReleaseFinishedWriters();
+    auto job = std::make_unique<DigitJob>();
+    job->owner = this;
+    job->canceller = &writeCanceller_;
+    std::copy(digits.begin(), digits.end(), job->buffer);
+    CWinThread* thread = AfxBeginThread(DigitWriter, job.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (thread == nullptr) return;
+    thread->m_bAutoDelete = FALSE;
+    writers_.push_back({std::move(job), thread});
+    thread->ResumeThread();
+}
+
+void CTesmorDlg::ReleaseFinishedWriters() {
+    std::erase_if(writers_, [](Writer& writer) {
+        if (WaitForSingleObject(writer.thread->m_hThread, 0) != WAIT_OBJECT_0) return false;
+        delete writer.thread;
+        return true;
+    });
+}
+
+// ---- closing --------------------------------------------------------------------------
+
+void CTesmorDlg::OnOK() {
+    if (closing_) return;
+    StopWorkers();
+    CToolDlg::OnOK();
+    WaitForWorkers();
+}
+
+void CTesmorDlg::OnCancel() {
+    if (closing_) return;
+    StopWorkers();
+    CToolDlg::OnCancel();
+    WaitForWorkers();
+}
+
+void CTesmorDlg::StopWorkers() {
+    closing_ = true;
+    running = false;
+    pollCanceller_.CancelAll();
+    writeCanceller_.CancelAll();
+}
+
+void CTesmorDlg::WaitForWorkers() {
+    if (pollThread != nullptr) WaitForThread(pollThread);
+    for (Writer& writer : writers_) WaitForThread(writer.thread);
+}
+
+void CTesmorDlg::WaitForThread(CWinThread* thread) {
+    while (AfxWaitServingCalls(thread->m_hThread, kRecancelMs) == WAIT_TIMEOUT) {
+        pollCanceller_.CancelAll();
+        if (closing_) writeCanceller_.CancelAll();
+    }
+}
+
+// ---- what the workers call ------------------------------------------------------------
+
+bool CTesmorDlg::Running() const { return running; }
+
+void CTesmorDlg::UpdateStatusDisplay(const StatusReport& report) {
+    const int lit = LitLamp(report.key);
+    for (int i = 0; i < kLampCount; ++i) {
+        const HBITMAP image = i == lit ? activeBitmap.GetSafeHandle() : idleBitmap.GetSafeHandle();
+        if (CWnd* lamp = GetDlgItem(IDC_LAMP1 + i))
+            lamp->SendMessage(STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+    }
+    if (CWnd* clock = GetDlgItem(IDC_CLOCK)) clock->SetWindowText(ClockText(report).c_str());
+}
+
+void CTesmorDlg::ShowWorkerFailure(const char* text) { MessageBox(text, "Test Error", MB_OK); }

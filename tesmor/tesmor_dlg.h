@@ -1,0 +1,77 @@
+// Tesmor's main window: eight key lamps and the board's clock, kept current by the status
+// poller, and a value field whose Modify button sends the value to the board's display.
+#pragma once
+
+#include <afxwin.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "digit_writer.h"
+#include "io_cancel.h"
+#include "poll_worker.h"
+#include "tool_shell.h"
+#include "worker_owner.h"
+
+class CTesmorDlg : public CToolDlg, private WorkerOwner {
+  public:
+    explicit CTesmorDlg(CWnd* pParent = nullptr);
+    ~CTesmorDlg() override;
+
+    // Names the board in the title and enables Modify when a known board is there; starts
+    // the status poller for a new connection. While the connection is on and its poller
+    // still runs, only checks that the device still opens.
+    void DetectBoard() override;
+
+    CString valueText;     // text of the value field
+    CBitmap idleBitmap;    // bitmap 129
+    CBitmap activeBitmap;  // bitmap 130
+    // The board connection is on and the poller may run. Written on the window's thread,
+    // read by the poller.
+    std::atomic<bool> running{false};
+    PollJob pollJob;
+    HANDLE device = nullptr;           // the device handle detection opened last
+    CWinThread* pollThread = nullptr;  // the current poller; kept (not auto-deleted) until it has ended
+    // The digits of the last value sent. Each writer gets its own copy of them.
+    DigitJob digitJob;
+
+  protected:
+    void InitTool() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    afx_msg void OnModify();
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    struct Writer {
+        std::unique_ptr<DigitJob> job;
+        CWinThread* thread;
+    };
+
+    void DetectOnce();
+    void StartPoller();
+    // Ends the connection's poller: cancels its read and waits for it, serving its calls.
+    void StopPoller();
+    void StartWriter(const DigitRecord& digits);
+    void ReleaseFinishedWriters();
+    // Tells every worker to stop and cancels their pending transfers.
+    void StopWorkers();
+    // Waits for every worker to end, cancelling again while they have not.
+    void WaitForWorkers();
+    void WaitForThread(CWinThread* thread);
+
+    // WorkerOwner
+    bool Running() const override;
+    void UpdateStatusDisplay(const StatusReport& report) override;
+    void ShowWorkerFailure(const char* text) override;
+
+    IoCanceller pollCanceller_;   // the poller's PIPE00 handle
+    IoCanceller writeCanceller_;  // the digit writers' PIPE01 handles
+    std::vector<Writer> writers_;
+    bool closing_ = false;
+    bool detecting_ = false;
+    bool detectAgain_ = false;
+};
