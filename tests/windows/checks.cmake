@@ -1,0 +1,74 @@
+# Checks of the Windows build (included by cmake/windows-programs.cmake, top-level scope).
+#
+# windows.pe.<tool>     the executable's format, subsystem and imports (objdump on the host)
+# windows.wine.<check>  the programs under wine on a virtual X server, looked at and driven
+#                       by dialog_probe, a small Win32 program built here
+#
+# The wine checks need wine for this build's architecture: /usr/lib/wine/wine (wine32)
+# for the 32-bit build, /usr/lib/wine/wine64 for the 64-bit twin. A kernel without i386
+# support cannot run wine32 at all; the 32-bit build then registers no wine checks and
+# the windows-x64 twin runs them on the same sources.
+set(vt_checks_dir ${CMAKE_SOURCE_DIR}/tests/windows)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(vt_pe_format pei-i386)
+  set(vt_wine_loader /usr/lib/wine/wine)
+else()
+  set(vt_pe_format pei-x86-64)
+  set(vt_wine_loader /usr/lib/wine/wine64)
+endif()
+
+set(vt_tools)
+foreach(tool varnel tesmor)
+  if(TARGET ${tool})
+    list(APPEND vt_tools ${tool})
+    add_test(NAME windows.pe.${tool}
+      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:${tool}> -DFORMAT=${vt_pe_format}
+        -P ${vt_checks_dir}/check_pe.cmake)
+  endif()
+endforeach()
+
+add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp)
+target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
+set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
+
+set(vt_wine_runs FALSE)
+if(EXISTS ${vt_wine_loader})
+  execute_process(COMMAND ${vt_wine_loader} --version RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+  if(rc EQUAL 0)
+    set(vt_wine_runs TRUE)
+  endif()
+endif()
+if(NOT vt_wine_runs)
+  message(STATUS "Wine checks: ${vt_wine_loader} does not run here; none registered in this build")
+  return()
+endif()
+
+set(vt_prefix ${CMAKE_BINARY_DIR}/wineprefix)
+set(vt_run ${vt_checks_dir}/wine_check.sh ${vt_wine_loader} ${vt_prefix})
+set(vt_probe $<TARGET_FILE:dialog_probe>)
+set(vt_lock RESOURCE_LOCK vt_wine_display)
+
+# With no board: the title, the action buttons off, every control as its template says,
+# focus and tab order; field clamps through the edit-change handlers; detection again
+# after a device change; the about box through the system command; the close command.
+if(TARGET varnel)
+  vt_windows_layout(varnel varnel_layout)
+  add_test(NAME windows.wine.varnel
+    COMMAND ${vt_run} $<TARGET_FILE:varnel> ${vt_probe} --layout @${varnel_layout}
+      --resources @$<TARGET_FILE:varnel> --name Varnel
+      --dialog 102 --title "No Board Attached " --disabled 1002,1005,1007,1008 --enabled 1000,1001,1003,1004,1006
+      --focus 1000 --set 1006=100 --expect 1006=64 --set 1001=300 --expect 1001=255 --set 1004=-7 --expect 1004=0
+      --set "1003=01 02 你好" --expect "1003=01 02 你好" --device-change --about 100 --close)
+endif()
+if(TARGET tesmor)
+  vt_windows_layout(tesmor tesmor_layout)
+  add_test(NAME windows.wine.tesmor
+    COMMAND ${vt_run} $<TARGET_FILE:tesmor> ${vt_probe} --layout @${tesmor_layout}
+      --resources @$<TARGET_FILE:tesmor> --name Tesmor
+      --dialog 102 --title "No Board Attached " --disabled 1001 --enabled 1000 --focus 1000
+      --set "1000=1A 数值" --expect "1000=1A 数值" --expect "1010=00 : 00 : 00" --device-change --about 100 --close)
+endif()
+foreach(tool ${vt_tools})
+  set_tests_properties(windows.wine.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
+endforeach()

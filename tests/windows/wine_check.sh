@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# One wine check: starts a program on its own virtual X server, lets dialog_probe look at
+# it and drive it, and expects the program to end by itself when the probe closed it.
+#   wine_check.sh LOADER PREFIX PROGRAM.exe PROBE.exe PROBE-ARGS...
+# Host paths in PROBE-ARGS written as @path are passed as Windows paths.
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/wine_env.sh"
+loader=$1 prefix=$2 program=$3 probe=$4
+shift 4
+
+vt_wine_setup "$loader" "$prefix" || exit 1
+vt_xvfb_start || exit 1
+args=()
+for a in "$@"; do
+  case "$a" in @*) args+=("$(vt_winpath "${a#@}")") ;; *) args+=("$a") ;; esac
+done
+
+"$WINELOADER" "$program" &
+program_pid=$!
+"$WINELOADER" "$probe" "${args[@]}"
+status=$?
+
+# A closed program ends at once; anything still running after 20 s is a fault.
+for _ in $(seq 200); do
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$program_pid" 2>/dev/null; then
+  case " $* " in *" --close "*) echo "FAIL $(basename "$program") still runs after it was closed"; status=1 ;; esac
+  kill "$program_pid" 2>/dev/null
+fi
+wait "$program_pid" 2>/dev/null
+"$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null
+vt_xvfb_stop
+exit "$status"
