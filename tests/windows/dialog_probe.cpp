@@ -9,9 +9,9 @@
 //   dialog_probe --layout FILE [--resources EXE --name NAME]
 //                [--dialog ID --title TITLE [--disabled IDS] [--enabled IDS] [--focus ID]
 //                 [--set ID=TEXT]... [--expect ID=TEXT]... [--device-change] [--about ID] [--close]]
-#include <windows.h>
 #include <dbt.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -82,8 +82,9 @@ struct BaseUnits {
 BaseUnits UnitsOf(const DialogSpec& d) {
     HDC dc = GetDC(nullptr);
     const int height = -MulDiv(d.points, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, d.face.c_str());
+    HFONT font =
+        CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, d.face.c_str());
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
@@ -122,7 +123,8 @@ bool IsImageStatic(const ControlSpec& c) {
 // Style bits the dialog manager or the control itself changes at run time.
 DWORD StableStyle(const ControlSpec& c, DWORD style) {
     style &= ~static_cast<DWORD>(WS_DISABLED);
-    if (c.cls == L"Button" && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) style &= ~static_cast<DWORD>(BS_DEFPUSHBUTTON);
+    if (c.cls == L"Button" && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON)
+        style &= ~static_cast<DWORD>(BS_DEFPUSHBUTTON);
     return style;
 }
 
@@ -142,18 +144,19 @@ void CheckDialog(HWND dialog, const DialogSpec& d, const probe::Layout& layout) 
     Report((style & frameBits) == (d.style & frameBits), "dialog %d style %08lx (template %08lx)", d.id,
            style & frameBits, d.style & frameBits);
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE));
-    Report((exStyle & WS_EX_APPWINDOW) == (d.exStyle & WS_EX_APPWINDOW), "dialog %d application-window style", d.id);
+    Report((exStyle & WS_EX_APPWINDOW) == (d.exStyle & WS_EX_APPWINDOW), "dialog %d application-window style",
+           d.id);
     if (d.style & DS_MODALFRAME) Report(exStyle & WS_EX_DLGMODALFRAME, "dialog %d modal frame", d.id);
 
     RECT client{};
     GetClientRect(dialog, &client);
     const RECT want = Pixels(u, 0, 0, d.cx, d.cy);
-    Report(client.right == want.right && client.bottom == want.bottom, "dialog %d client %s, template %s", d.id,
-           RectText(client).c_str(), RectText(want).c_str());
+    Report(client.right == want.right && client.bottom == want.bottom, "dialog %d client %s, template %s",
+           d.id, RectText(client).c_str(), RectText(want).c_str());
 
     const std::vector<HWND> children = Children(dialog);
-    Report(children.size() == d.controls.size(), "dialog %d has %zu controls (template %zu)", d.id, children.size(),
-           d.controls.size());
+    Report(children.size() == d.controls.size(), "dialog %d has %zu controls (template %zu)", d.id,
+           children.size(), d.controls.size());
     for (size_t i = 0; i < d.controls.size() && i < children.size(); ++i) {
         const ControlSpec& c = d.controls[i];
         const HWND h = children[i];
@@ -174,7 +177,8 @@ void CheckDialog(HWND dialog, const DialogSpec& d, const probe::Layout& layout) 
             wantEx |= WS_EX_CLIENTEDGE;
         }
         Report(s == ws, "  %d style %08lx (template %08lx)", c.id, s, ws);
-        const DWORD ex = static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)) & ~static_cast<DWORD>(WS_EX_NOPARENTNOTIFY);
+        const DWORD ex =
+            static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)) & ~static_cast<DWORD>(WS_EX_NOPARENTNOTIFY);
         Report(ex == wantEx, "  %d extended style %08lx (template %08lx)", c.id, ex, wantEx);
         // An edit's text is the program's by now; the others show the template's.
         if (!IsImageStatic(c) && c.cls != L"Edit") {
@@ -191,13 +195,15 @@ void CheckDialog(HWND dialog, const DialogSpec& d, const probe::Layout& layout) 
             w.right = w.left + iw;
             w.bottom = w.top + ih;
         }
-        Report(EqualRect(&r, &w), "  %d rectangle %s, template %s", c.id, RectText(r).c_str(), RectText(w).c_str());
+        Report(EqualRect(&r, &w), "  %d rectangle %s, template %s", c.id, RectText(r).c_str(),
+               RectText(w).c_str());
     }
 
     // The tab order: every enabled tab stop, in template order.
     std::vector<int> want_order, order;
     for (size_t i = 0; i < d.controls.size() && i < children.size(); ++i)
-        if ((d.controls[i].style & WS_TABSTOP) && IsWindowEnabled(children[i])) want_order.push_back(d.controls[i].id);
+        if ((d.controls[i].style & WS_TABSTOP) && IsWindowEnabled(children[i]))
+            want_order.push_back(d.controls[i].id);
     const HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
     for (HWND h = first; h && order.size() <= d.controls.size();) {
         order.push_back(GetDlgCtrlID(h));
@@ -234,8 +240,8 @@ void CheckImages(HMODULE module, const probe::Layout& layout) {
         HBITMAP colour = nullptr, mask = nullptr;
         HICON icon = nullptr;
         if (im.icon) {
-            icon = static_cast<HICON>(
-                LoadImageW(module, MAKEINTRESOURCEW(im.id), IMAGE_ICON, im.width, im.height, LR_DEFAULTCOLOR));
+            icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(im.id), IMAGE_ICON, im.width,
+                                                 im.height, LR_DEFAULTCOLOR));
             ICONINFO info{};
             if (icon && GetIconInfo(icon, &info)) colour = info.hbmColor, mask = info.hbmMask;
         } else {
@@ -261,11 +267,12 @@ void CheckImages(HMODULE module, const probe::Layout& layout) {
         int wrong = 0;
         for (size_t i = 0; i < rgb.size() && i < im.pixels.size(); ++i) {
             const bool transparent = mask && (and_[i] & 0xFFFFFF) != 0;
-            if (im.pixels[i] < 0 ? !transparent : (transparent || (rgb[i] & 0xFFFFFF) != static_cast<DWORD>(im.pixels[i])))
+            if (im.pixels[i] < 0 ? !transparent
+                                 : (transparent || (rgb[i] & 0xFFFFFF) != static_cast<DWORD>(im.pixels[i])))
                 ++wrong;
         }
-        Report(wrong == 0 && im.pixels.size() == rgb.size(), "%s %d (%dx%d): %d pixels differ", kind, im.id, im.width,
-               im.height, wrong);
+        Report(wrong == 0 && im.pixels.size() == rgb.size(), "%s %d (%dx%d): %d pixels differ", kind, im.id,
+               im.width, im.height, wrong);
         if (icon) DestroyIcon(icon);
         DeleteObject(colour);
         if (mask) DeleteObject(mask);
@@ -315,7 +322,8 @@ int main() {
 
     if (!one(L"--resources").empty()) {
         const std::wstring exe = one(L"--resources");
-        HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        HMODULE module =
+            LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         Report(module != nullptr, "resources of %s", Utf8(exe).c_str());
         if (module) CheckImages(module, layout);
         CheckVersion(exe, one(L"--name"));
@@ -336,11 +344,13 @@ int main() {
                 for (int id : Ids(value)) {
                     const HWND h = GetDlgItem(dialog, id);
                     const bool enabled = h && IsWindowEnabled(h);
-                    Report(h && enabled == (key == L"--enabled"), "%d is %s", id, enabled ? "enabled" : "disabled");
+                    Report(h && enabled == (key == L"--enabled"), "%d is %s", id,
+                           enabled ? "enabled" : "disabled");
                 }
             } else if (key == L"--focus") {
                 const HWND focus = FocusOf(dialog);
-                Report(focus && GetDlgCtrlID(focus) == std::stoi(value), "focus on %d", focus ? GetDlgCtrlID(focus) : 0);
+                Report(focus && GetDlgCtrlID(focus) == std::stoi(value), "focus on %d",
+                       focus ? GetDlgCtrlID(focus) : 0);
             } else if (key == L"--set" || key == L"--expect") {
                 const size_t eq = value.find(L'=');
                 const int id = std::stoi(value.substr(0, eq));
@@ -350,13 +360,15 @@ int main() {
                     Send(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
                 } else {
                     const std::wstring now = Text(h);
-                    Report(h && now == text, "%d reads \"%s\" (want \"%s\")", id, Utf8(now).c_str(), Utf8(text).c_str());
+                    Report(h && now == text, "%d reads \"%s\" (want \"%s\")", id, Utf8(now).c_str(),
+                           Utf8(text).c_str());
                 }
             } else if (key == L"--device-change") {
                 // Detection names the board in the title again after the notification.
                 Send(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"(probe)"));
                 Send(dialog, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-                Report(Text(dialog) == title, "title after a device change \"%s\"", Utf8(Text(dialog)).c_str());
+                Report(Text(dialog) == title, "title after a device change \"%s\"",
+                       Utf8(Text(dialog)).c_str());
             } else if (key == L"--about") {
                 const DialogSpec* about = layout.Dialog(std::stoi(value));
                 if (!about) {
@@ -365,7 +377,8 @@ int main() {
                 }
                 PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
                 const HWND box = WaitForDialog(about->caption, 10000);
-                Report(box != nullptr, "about box \"%s\" after system command 0x10", Utf8(about->caption).c_str());
+                Report(box != nullptr, "about box \"%s\" after system command 0x10",
+                       Utf8(about->caption).c_str());
                 if (!box) continue;
                 Send(box, WM_NULL, 0, 0);
                 CheckDialog(box, *about, layout);

@@ -43,10 +43,11 @@ std::wstring WideFromGbk(const std::string& gbk) {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -64,7 +65,8 @@ bool ReadLayout(const wchar_t* path, Layout& out) {
         words >> key;
         if (key == "dialog") {
             DialogSpec d;
-            words >> d.id >> std::hex >> d.style >> d.exStyle >> std::dec >> d.x >> d.y >> d.cx >> d.cy >> d.points;
+            words >> d.id >> std::hex >> d.style >> d.exStyle >> std::dec >> d.x >> d.y >> d.cx >> d.cy >>
+                d.points;
             out.dialogs.push_back(d);
             dialog = &out.dialogs.back();
         } else if (key == "face" && dialog) {
@@ -74,8 +76,8 @@ bool ReadLayout(const wchar_t* path, Layout& out) {
         } else if (key == "control" && dialog) {
             ControlSpec c;
             std::string cls;
-            words >> c.id >> cls >> std::hex >> c.style >> c.exStyle >> std::dec >> c.x >> c.y >> c.cx >> c.cy >>
-                c.image;
+            words >> c.id >> cls >> std::hex >> c.style >> c.exStyle >> std::dec >> c.x >> c.y >> c.cx >>
+                c.cy >> c.image;
             c.cls.assign(cls.begin(), cls.end());
             dialog->controls.push_back(c);
         } else if (key == "text" && dialog && !dialog->controls.empty()) {
@@ -90,7 +92,8 @@ bool ReadLayout(const wchar_t* path, Layout& out) {
             image = &out.images.back();
         } else if (key == "pixels" && image) {
             for (std::string p; words >> p;)
-                image->pixels.push_back(p == "......" ? -1 : static_cast<std::int32_t>(std::stoul(p, nullptr, 16)));
+                image->pixels.push_back(
+                    p == "......" ? -1 : static_cast<std::int32_t>(std::stoul(p, nullptr, 16)));
         } else if (!key.empty()) {
             std::fprintf(stderr, "layout: unknown line '%s'\n", key.c_str());
             return false;

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs one Windows program under wine on its own virtual X server; its exit code is ours.
+#   wine_run.sh LOADER PREFIX PROGRAM.exe [ARGS...]
+set -uo pipefail
+. "$(dirname "$0")/wine_env.sh"
+loader=$1 prefix=$2
+shift 2
+vt_wine_setup "$loader" "$prefix" || exit 1
+vt_xvfb_start || exit 1
+"$WINELOADER" "$@"
+status=$?
+"$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null
+vt_xvfb_stop
+exit "$status"
