@@ -9,9 +9,10 @@
 //   dialog_probe --layout FILE [--resources EXE --name NAME]
 //                [--dialog ID --title TITLE [--disabled IDS] [--enabled IDS] [--focus ID]
 //                 [--set ID=TEXT]... [--expect ID=TEXT]... [--device-change] [--about ID] [--close]]
+#include <windows.h>
+// After <windows.h>, which they build on.
 #include <dbt.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
