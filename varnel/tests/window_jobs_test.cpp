@@ -182,8 +182,13 @@ TEST_F(VarnelJobs, DetectionDuringAJobLeavesTheButtonsToTheJob) {
 
 // Documented behaviour: detection with the board gone during a job leaves the buttons off, and
 // the ending job turns them on again all the same.
-class VarnelUnplugged : public VarnelWindowTest,
-                        public ::testing::WithParamInterface<std::pair<int, const char*>> {};
+struct UnplugCase {
+    int button;
+    const char* message;
+};
+void PrintTo(const UnplugCase& c, std::ostream* os) { *os << "button " << c.button; }
+
+class VarnelUnplugged : public VarnelWindowTest, public ::testing::WithParamInterface<UnplugCase> {};
 
 TEST_P(VarnelUnplugged, AfterDetectionTheWorkerSaysSoAndTheJobGivesTheButtonsBack) {
     const auto [button, message] = GetParam();
@@ -206,9 +211,11 @@ TEST_P(VarnelUnplugged, AfterDetectionTheWorkerSaysSoAndTheJobGivesTheButtonsBac
 
 INSTANTIATE_TEST_SUITE_P(
     ReadAndWrite, VarnelUnplugged,
-    ::testing::Values(
-        std::make_pair(static_cast<int>(IDC_READ), "Open device handle failed! Can't read from PIPE02."),
-        std::make_pair(static_cast<int>(IDC_WRITE), "Open device handle failed! Can't write to PIPE03.")));
+    ::testing::Values(UnplugCase{IDC_READ, "Open device handle failed! Can't read from PIPE02."},
+                      UnplugCase{IDC_WRITE, "Open device handle failed! Can't write to PIPE03."}),
+    [](const ::testing::TestParamInfo<UnplugCase>& info) {
+        return std::string(info.param.button == IDC_READ ? "Read" : "Write");
+    });
 
 // Closing while a worker ran used to leave it with a job record inside a destroyed dialog. Now
 // the close cancels what the worker has pending and waits for it, so that when the dialog has
@@ -222,6 +229,8 @@ struct CloseCase {
     LogOp op;
     std::uint32_t code;
 };
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
 
 class VarnelClosing : public VarnelWindowTest, public ::testing::WithParamInterface<CloseCase> {};
 
