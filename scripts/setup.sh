@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the virtual board need (only those
 # missing), then configures and builds one CMake preset (default: debug).
-# Usage: scripts/setup.sh [preset]
+# Usage: scripts/setup.sh [preset]   (debug, release, asan, tsan, windows, windows-x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -14,6 +14,25 @@ packages=(
   fonts-arphic-uming                # a Song/Ming CJK face standing in for the dialogs' Song font
   xvfb xauth                        # a virtual X server for screenshots and GUI checks
 )
+
+# The Windows build (presets windows and windows-x64) and its checks under wine only.
+windows_packages=(
+  g++-mingw-w64-i686-posix          # cross compiler for the shipped 32-bit executables
+  g++-mingw-w64-x86-64-posix        # and for their 64-bit twin, for wine on hosts without i386
+  wine wine32:i386 wine64           # wine 8: the wine checks (wine32 needs the i386 architecture)
+  xvfb xauth xdotool                # virtual X server for them; finding windows from outside
+  x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
+)
+case "$preset" in
+  windows*)
+    packages+=("${windows_packages[@]}")
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      sudo=""
+      [ "$(id -u)" -eq 0 ] || sudo="sudo"
+      $sudo dpkg --add-architecture i386
+    fi
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

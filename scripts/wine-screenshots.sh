@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Screenshots of the Windows tools under wine (no board attached): docs/varnel-wine.png and
+# docs/tesmor-wine.png. Uses the 32-bit build where wine32 runs, else the 64-bit twin; builds
+# it first (scripts/setup.sh) when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tests/windows/wine_env.sh
+
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  preset=windows build=build/windows loader=/usr/lib/wine/wine
+else
+  preset=windows-x64 build=build/win32-x64 loader=/usr/lib/wine/wine64
+fi
+[ -x "$build/varnel/varnel.exe" ] && [ -x "$build/tesmor/tesmor.exe" ] || scripts/setup.sh "$preset"
+
+vt_wine_setup "$loader" "$PWD/$build/wineprefix"
+vt_xvfb_start
+trap 'vt_xvfb_stop' EXIT
+for tool in varnel tesmor; do
+  "$WINELOADER" "$build/$tool/$tool.exe" &
+  pid=$!
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --name '^No Board Attached $' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] || { echo "no window of $tool" >&2; exit 1; }
+  sleep 1  # let it finish painting
+  xwd -silent -id "$window" | xwdtopnm 2>/dev/null | pnmtopng >"docs/$tool-wine.png"
+  echo "docs/$tool-wine.png"
+  xdotool windowclose "$window" 2>/dev/null || kill "$pid"
+  "$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+done
