@@ -16,7 +16,10 @@ constexpr int kMaxWriteTextBytes = 3 * kMaxTransferBytes;
 
 CVarnelDlg::CVarnelDlg(CWnd* pParent) : CToolDlg(pParent) {}
 
-CVarnelDlg::~CVarnelDlg() { StopWorkers(); }
+CVarnelDlg::~CVarnelDlg() {
+    jobs_.BeginClose();
+    WaitForWorkers();
+}
 
 BEGIN_MESSAGE_MAP(CVarnelDlg, CToolDlg)
 ON_EN_CHANGE(IDC_READ_LENGTH, OnChangeLength)
@@ -180,22 +183,24 @@ void CVarnelDlg::ReapEndedWorkers() {
     });
 }
 
-void CVarnelDlg::StopWorkers() {
-    jobs_.BeginClose();
+void CVarnelDlg::WaitForWorkers() {
     for (const auto& thread : workers_) jobs_.WaitForWorker(thread->m_hThread, AfxWaitServingCalls);
     workers_.clear();
 }
 
 // ---- closing -------------------------------------------------------------------------------
 
+// The worker is told to stop and its pending transfer is cancelled before the dialog ends, so
+// the wait that follows (serving the worker's calls on the window) is short whatever the board
+// does.
 void CVarnelDlg::OnOK() {
     jobs_.BeginClose();
     CToolDlg::OnOK();
-    StopWorkers();
+    WaitForWorkers();
 }
 
 void CVarnelDlg::OnCancel() {
     jobs_.BeginClose();
     CToolDlg::OnCancel();
-    StopWorkers();
+    WaitForWorkers();
 }

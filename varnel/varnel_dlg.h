@@ -56,7 +56,8 @@ class CVarnelDlg : public CToolDlg, public TransferOwner {
 
     void StartWorker(AFX_THREADPROC worker, TransferJob& job);
     void ReapEndedWorkers();
-    void StopWorkers();
+    // After JobControl::BeginClose: waits for every worker to end, then lets go of their threads.
+    void WaitForWorkers();
 
     JobControl jobs_;
     std::vector<std::unique_ptr<CWinThread>> workers_;  // window thread only
