@@ -26,11 +26,20 @@ for _ in $(seq 200); do
   kill -0 "$program_pid" 2>/dev/null || break
   sleep 0.1
 done
+closed=false
+case " $* " in *" --close "*) closed=true ;; esac
 if kill -0 "$program_pid" 2>/dev/null; then
-  case " $* " in *" --close "*) echo "FAIL $(basename "$program") still runs after it was closed"; status=1 ;; esac
+  $closed && { echo "FAIL $(basename "$program") still runs after it was closed"; status=1; }
   kill "$program_pid" 2>/dev/null
+  wait "$program_pid" 2>/dev/null
+else
+  wait "$program_pid"
+  code=$?
+  if $closed; then
+    [ "$code" -eq 0 ] && echo "ok   $(basename "$program") ended with exit code 0" ||
+      { echo "FAIL $(basename "$program") ended with exit code $code"; status=1; }
+  fi
 fi
-wait "$program_pid" 2>/dev/null
 "$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null
 vt_xvfb_stop
 exit "$status"

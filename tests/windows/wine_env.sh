@@ -20,7 +20,8 @@ vt_wine_setup() {
     flock 9
     [ -f "$WINEPREFIX/.vt-ready" ] && exit 0
     rm -rf "$WINEPREFIX"
-    DISPLAY= "$WINELOADER" wineboot -i >/dev/null 2>&1
+    # No Mono or Gecko: nothing here needs them, and their installers would ask.
+    DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i >/dev/null 2>&1
     local reg="$WINEPREFIX/vt-settings.reg"
     {
       printf '\xff\xfe'
