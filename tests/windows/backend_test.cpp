@@ -216,6 +216,18 @@ TEST(Win32Dialog, CallsOnAnEndedDialogReturnAtOnce) {
     EXPECT_EQ(dlg.SendMessage(WM_GETTEXTLENGTH), 0);
 }
 
+TEST(Win32Dialog, ForeignWindowCallMessagesAreIgnored) {
+    CTestDlg dlg;
+    RunDialog(dlg, [&] {
+        // What another process could send: the call message with a pointer of its own.
+        const UINT call = RegisterWindowMessageW(L"afx.window-call");
+        EXPECT_EQ(SendMessageW(dlg.GetSafeHwnd(), call, 0, 0x1234), 0);
+        EXPECT_EQ(SendMessageW(dlg.GetSafeHwnd(), call, 0, reinterpret_cast<LPARAM>(&dlg)), 0);
+        dlg.GetDlgItem(kStart)->SetWindowText("ok");  // real calls still work
+        EXPECT_EQ(WideText(Item(dlg, kStart)), L"ok");
+    });
+}
+
 TEST(Win32Dialog, MessageBoxIsModalToTheDialogAndShowsGbkText) {
     CTestDlg dlg;
     RunDialog(dlg, [&] {

@@ -1,5 +1,7 @@
 // Calls from other threads, carried to the window's thread as sent messages.
 #include <atomic>
+#include <mutex>
+#include <unordered_set>
 
 #include "../common/backend.h"
 #include "window_table.h"
@@ -15,6 +17,24 @@ struct WindowCall {
     bool ran = false;
 };
 
+// The calls whose callers wait right now. Any process can send the registered message;
+// only a pointer found here is one of ours and still valid.
+struct WaitingCalls {
+    std::mutex mutex;
+    std::unordered_set<const WindowCall*> calls;
+};
+
+WaitingCalls& Waiting() {
+    static WaitingCalls* waiting = new WaitingCalls;  // workers may call during static destruction
+    return *waiting;
+}
+
+bool IsWaiting(const WindowCall* call) {
+    WaitingCalls& w = Waiting();
+    std::lock_guard lock(w.mutex);
+    return w.calls.count(call) > 0;
+}
+
 }  // namespace
 
 void ClaimWindowThread() {
@@ -29,7 +49,7 @@ UINT WindowCallMessage() {
 
 void RunWindowCall(HWND dialog, LPARAM lParam) {
     auto* call = reinterpret_cast<WindowCall*>(lParam);
-    if (!call || !IsWindow(call->target) || GetAncestor(call->target, GA_ROOT) != dialog) return;
+    if (!IsWaiting(call) || !IsWindow(call->target) || GetAncestor(call->target, GA_ROOT) != dialog) return;
     (*call->fn)();
     call->ran = true;
 }
@@ -50,7 +70,16 @@ bool CallOnWindowThread(HWND hwnd, const std::function<void()>& fn) {
     }
     // Returns 0 at once when the dialog is gone, and when it goes while the call waits.
     afx::win32::WindowCall call{hwnd, &fn};
+    afx::win32::WaitingCalls& waiting = afx::win32::Waiting();
+    {
+        std::lock_guard lock(waiting.mutex);
+        waiting.calls.insert(&call);
+    }
     SendMessageW(dialog, afx::win32::WindowCallMessage(), 0, reinterpret_cast<LPARAM>(&call));
+    {
+        std::lock_guard lock(waiting.mutex);
+        waiting.calls.erase(&call);
+    }
     return call.ran;
 }
 
