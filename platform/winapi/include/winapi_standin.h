@@ -3,10 +3,10 @@
 // the dialog backend; system code never includes this.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
-
-#include "windows.h"
 
 namespace standin {
 

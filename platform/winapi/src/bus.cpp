@@ -7,6 +7,7 @@
 #include <thread>
 #include <variant>
 
+#include "board_socket.h"
 #include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 
@@ -74,7 +75,7 @@ std::string BusDirectory() {
 
 std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::Purpose purpose,
                               const std::string& path) {
-    auto stream = vbus::ConnectUnix(vbus::SocketPath(busDirectory, slot));
+    auto stream = ConnectToBoard(busDirectory, slot);
     if (!stream) return std::nullopt;
     if (!vbus::WriteMessage(*stream, vbus::Hello{vbus::kProtocolVersion, purpose, path})) return std::nullopt;
     std::string why;

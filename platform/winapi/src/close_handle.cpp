@@ -4,8 +4,10 @@
 #include "winapi_standin.h"
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
-    if (!winapi_impl::HandleTable::Instance().CloseKernelObject(hObject)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    auto& table = winapi_impl::HandleTable::Instance();
+    if (!table.CloseKernelObject(hObject)) {
+        if (!table.Find(hObject)) return winapi_impl::CloseHostHandle(hObject);
+        SetLastError(ERROR_INVALID_HANDLE);  // a device set: SetupDiDestroyDeviceInfoList closes it
         return FALSE;
     }
     winapi_impl::JoinEndedReaders();

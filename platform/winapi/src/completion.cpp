@@ -29,7 +29,8 @@ void TouchReadable(const std::uint8_t* memory, std::size_t size) {
 Completion Deliver(const Request& request, const vbus::Done& done) {
     Completion result{done.error, 0};
     if (request.op == vbus::Op::Write) {
-        if (result.error == ERROR_SUCCESS) result.transferred = std::min(done.information, request.inputSize);
+        if (result.error == ERROR_SUCCESS)
+            result.transferred = std::min<DWORD>(done.information, request.inputSize);
         TouchReadable(request.input, request.inputSize);
     } else {
         std::size_t copied = 0;

@@ -74,7 +74,8 @@ BOOL WINAPI ResetEvent(HANDLE hEvent) {
 
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     auto object = HandleTable::Instance().Find(hHandle);
-    winapi_impl::Event* signal = object ? object->Signal() : nullptr;
+    if (!object) return winapi_impl::WaitForHostHandle(hHandle, dwMilliseconds);
+    winapi_impl::Event* signal = object->Signal();
     if (signal == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;

@@ -3,10 +3,10 @@
 #include <atomic>
 #include <cstring>
 
+#include "board_socket.h"
 #include "bus.h"
 #include "connection.h"
 #include "status.h"
-#include "vbus/bus_dir.h"
 
 namespace winapi_impl {
 namespace {
@@ -99,7 +99,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES
     // Boards that do not own the path answer 2; a board that owns it but refuses says why,
     // and that reason is kept whatever the boards after it answer.
     DWORD error = ERROR_FILE_NOT_FOUND;
-    for (int slot : vbus::ListSlots(bus)) {
+    for (int slot : BoardSlots(bus)) {
         auto greeting = Greet(bus, slot, vbus::Purpose::Open, path);
         if (!greeting) continue;
         if (greeting->welcome.error != ERROR_SUCCESS) {

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "event.h"
+#include "host_handles.h"
 
 namespace winapi_impl {
 
@@ -67,7 +68,7 @@ class HandleTable {
 
     mutable std::mutex lock_;
     std::map<std::uintptr_t, std::shared_ptr<Object>> objects_;
-    std::uintptr_t next_ = 0x1000;
+    std::uintptr_t next_ = kFirstTableHandle;
 };
 
 template <class T>

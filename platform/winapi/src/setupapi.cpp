@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "board_socket.h"
 #include "bus.h"
 #include "objects.h"
-#include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 
 namespace winapi_impl {
@@ -74,7 +74,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR, HWND, DWORD F
     }
     auto set = std::make_shared<DeviceSet>();
     const std::string bus = BusDirectory();
-    for (int slot : vbus::ListSlots(bus)) {
+    for (int slot : BoardSlots(bus)) {
         auto greeting = Greet(bus, slot, vbus::Purpose::Probe, "");
         if (!greeting || greeting->welcome.error != ERROR_SUCCESS) continue;
         Interface found{GuidFromWire(greeting->welcome.interfaceGuid), greeting->welcome.present,

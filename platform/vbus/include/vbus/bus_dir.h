@@ -24,7 +24,7 @@ std::vector<int> ListSlots(const std::string& dir);
 std::vector<int> ListTcpSlots(const std::string& dir);
 
 // Replaces `path` with `content` atomically (temporary file, flushed to disk, renamed over
-// `path`). The file is readable and writable by its owner only.
+// `path`). On POSIX hosts the file is readable and writable by its owner only.
 bool ReplaceFileAtomically(const std::string& path, const std::string& content);
 
 }  // namespace vbus
