@@ -42,6 +42,10 @@ ClockBox::ClockBox(QWidget* parent) : QGroupBox(tr("Clock"), parent) {
 }
 
 void ClockBox::SetClock(const ClockTime& time) {
+    if (!editPrimed_) {  // the field starts at the board's time, for small corrections
+        edit_->setTime(QTime(time.hours, time.minutes, time.seconds));
+        editPrimed_ = true;
+    }
     time_->setText(QString::fromStdString(FormatClockTime(time)));
 }
 

@@ -30,6 +30,7 @@ class ClockBox : public QGroupBox {
     QTimeEdit* edit_;
     QPushButton* set_;
     QCheckBox* running_;
+    bool editPrimed_ = false;
 };
 
 }  // namespace vboard::panel

@@ -133,11 +133,17 @@ void PanelWindow::ShowBoard() {
     eeprom_->SetContents(board_.EepromContents());
     settings_->SetPlugged(s.plugged);
     settings_->SetType(s.type);
-    settings_->SetDescription(tr("Slot %1 of %2\nDevice path %3\nEEPROM file %4")
-                                  .arg(s.slot)
-                                  .arg(QString::fromStdString(board_.BusDirectory()),
-                                       QString::fromStdString(s.devicePath),
-                                       QString::fromStdString(s.eepromFile)));
+    // Long paths may break after their separators.
+    auto breakable = [](const std::string& text) {
+        QString out = QString::fromStdString(text);
+        for (const QString sep : {QStringLiteral("#"), QStringLiteral("/"), QStringLiteral("\\")})
+            out.replace(sep, sep + QChar(0x200B));
+        return out;
+    };
+    settings_->SetDescription(
+        tr("Slot %1 of %2\nDevice path %3\nEEPROM file %4")
+            .arg(s.slot)
+            .arg(breakable(board_.BusDirectory()), breakable(s.devicePath), breakable(s.eepromFile)));
     faults_->SetFaults(s.faults);
     traffic_->Add(board_.TrafficLog(kLogShownAtStart));
 }
