@@ -17,9 +17,10 @@
 //                              than the rest ("none": all show the same)
 //     --device-change          a device-change notification, as Windows sends it
 //     --close-within MS        the close command; the dialog must be gone within MS ms
+#include <windows.h>
+// These need windows.h first.
 #include <dbt.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
