@@ -129,12 +129,12 @@ BOOL InitDialog(HWND hwnd, const ModalStart& start) {
     auto record = std::make_shared<DialogRecord>();
     record->hwnd = hwnd;
     record->owner = start.dlg;
-    AddDialogRecord(record);
-    AttachControls(hwnd, *start.dlg, *start.tmpl, *record);
-    WndAccess::SetHandle(*start.dlg, hwnd);
     // From here on every message goes through the owner's message map first.
     record->original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWindowProc)));
+    AddDialogRecord(record);
+    AttachControls(hwnd, *start.dlg, *start.tmpl, *record);
+    WndAccess::SetHandle(*start.dlg, hwnd);
 
     RECT before{};
     GetWindowRect(hwnd, &before);
