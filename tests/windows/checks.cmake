@@ -73,6 +73,22 @@ foreach(tool ${vt_tools})
   set_tests_properties(windows.wine.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
 endforeach()
 
+# The shipped 32-bit executables, where only this 64-bit twin runs under wine: their icons,
+# bitmaps and version resource, loaded as data by the probe.
+set(VT_WINDOWS_32BIT_DIR "" CACHE PATH "The 32-bit Windows build, whose resources the 64-bit twin checks")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${VT_WINDOWS_32BIT_DIR}/CMakeCache.txt)
+  foreach(tool ${vt_tools})
+    string(SUBSTRING ${tool} 0 1 first)
+    string(SUBSTRING ${tool} 1 -1 rest)
+    string(TOUPPER ${first} first)
+    add_test(NAME windows.wine.shipped.${tool}
+      COMMAND ${vt_checks_dir}/wine_run.sh ${vt_wine_loader} ${vt_prefix} ${vt_probe}
+        --layout @${VT_WINDOWS_32BIT_DIR}/win32res/${tool}/layout.txt
+        --resources @${VT_WINDOWS_32BIT_DIR}/${tool}/${tool}.exe --name ${first}${rest})
+    set_tests_properties(windows.wine.shipped.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
+  endforeach()
+endif()
+
 # The Win32 backend in-process: GoogleTest built for Windows from Debian's sources.
 set(vt_gtest_src /usr/src/googletest/googletest)
 if(EXISTS ${vt_gtest_src}/src/gtest-all.cc)
