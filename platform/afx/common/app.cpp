@@ -33,9 +33,17 @@ void CWinApp::OnHelp() {}
 
 CWinApp* AfxGetApp() { return g_app; }
 
-HINSTANCE AfxGetInstanceHandle() { return nullptr; }
+// On Windows the program's resources are in its own module; elsewhere resources come from
+// the registered tables and the instance handle is ignored.
+HINSTANCE AfxGetInstanceHandle() {
+#ifdef _WIN32
+    return GetModuleHandleA(nullptr);
+#else
+    return nullptr;
+#endif
+}
 
-HINSTANCE AfxGetResourceHandle() { return nullptr; }
+HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 void AfxEnableControlContainer() {}
 

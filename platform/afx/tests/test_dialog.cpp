@@ -99,7 +99,7 @@ void CTestDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CTestDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    icon = AfxGetApp() ? AfxGetApp()->LoadIcon(kIcon) : ::LoadIcon(nullptr, MAKEINTRESOURCE(kIcon));
+    icon = AfxGetApp() ? AfxGetApp()->LoadIcon(kIcon) : ::LoadIcon(AfxGetInstanceHandle(), MAKEINTRESOURCE(kIcon));
     SetIcon(icon, TRUE);
     SetIcon(icon, FALSE);
     return TRUE;
