@@ -36,6 +36,34 @@ if(NOT rc EQUAL 0)
   return()
 endif()
 
+# wintest.standin: the stand-in's Windows face in-process, kernel32 handles and the stand-in's
+# side by side (GoogleTest). GoogleTest for Windows is built by tests/windows/checks.cmake
+# (vt_win_gtest), which is read after this file: the test is defined once that has run. Where
+# wine does not run it is not registered (this file ends before it is scheduled).
+function(vt_wintest_standin_test)
+  set(gtest_src /usr/src/googletest/googletest)
+  if(NOT TARGET vt_win_gtest)
+    if(NOT EXISTS ${gtest_src}/src/gtest-all.cc)
+      message(STATUS "Windows test build: no GoogleTest sources in ${gtest_src}; wintest.standin left out")
+      return()
+    endif()
+    add_library(vt_win_gtest STATIC ${gtest_src}/src/gtest-all.cc ${gtest_src}/src/gtest_main.cc)
+    target_include_directories(vt_win_gtest SYSTEM PUBLIC ${gtest_src}/include PRIVATE ${gtest_src})
+  endif()
+  add_executable(standin_win32_tests ${CMAKE_SOURCE_DIR}/tests/wintest/standin_win32_test.cpp)
+  target_link_libraries(standin_win32_tests PRIVATE winapi vt_win_gtest)
+  set_target_properties(standin_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/wintest)
+  set(loader /usr/lib/wine/wine64)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(loader /usr/lib/wine/wine)
+  endif()
+  add_test(NAME wintest.standin
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh ${loader} ${CMAKE_BINARY_DIR}/wineprefix
+      $<TARGET_FILE:standin_win32_tests>)
+  set_tests_properties(wintest.standin PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 300 LABELS wine)
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL vt_wintest_standin_test)
+
 foreach(tool varnel tesmor)
   if(TARGET ${tool})
     add_test(NAME wintest.${tool}
