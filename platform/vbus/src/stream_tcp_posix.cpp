@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "socket_stream_posix.h"
 #include "vbus/stream.h"
 
 namespace vbus {
@@ -29,38 +30,10 @@ void SendAtOnce(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-class TcpStream final : public Stream {
-  public:
-    TcpStream(int fd, std::string peer) : fd_(fd), peer_(std::move(peer)) { SendAtOnce(fd_); }
-    ~TcpStream() override { ::close(fd_); }
-
-    bool SendAll(const std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    bool ReceiveAll(std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::recv(fd_, data, size, 0);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    void Shutdown() override { ::shutdown(fd_, SHUT_RDWR); }
-    std::string PeerName() const override { return peer_; }
-
-  private:
-    int fd_;
-    std::string peer_;
-};
+std::unique_ptr<Stream> MakeTcpStream(int fd, std::string peer) {
+    SendAtOnce(fd);
+    return std::make_unique<SocketStream>(fd, std::move(peer));
+}
 
 class TcpListener final : public Listener {
   public:
@@ -80,7 +53,7 @@ class TcpListener final : public Listener {
                     ::close(c);
                     return nullptr;
                 }
-                return std::make_unique<TcpStream>(c, "tcp-client#" + std::to_string(++accepted_) +
+                return MakeTcpStream(c, "tcp-client#" + std::to_string(++accepted_) +
                                                           " (port " + std::to_string(ntohs(peer.sin_port)) +
                                                           ")");
             }
@@ -109,7 +82,7 @@ std::unique_ptr<Stream> ConnectTcp(std::uint16_t port) {
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<TcpStream>(fd, "127.0.0.1:" + std::to_string(port));
+    return MakeTcpStream(fd, "127.0.0.1:" + std::to_string(port));
 }
 
 std::unique_ptr<Listener> ListenTcpLoopback(std::uint16_t& port, std::string& why) {

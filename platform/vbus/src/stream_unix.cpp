@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "socket_stream_posix.h"
 #include "vbus/stream.h"
 
 namespace vbus {
@@ -19,39 +20,6 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
-
-class UnixStream final : public Stream {
-public:
-    UnixStream(int fd, std::string peer) : fd_(fd), peer_(std::move(peer)) {}
-    ~UnixStream() override { ::close(fd_); }
-
-    bool SendAll(const std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    bool ReceiveAll(std::uint8_t* data, std::size_t size) override {
-        while (size > 0) {
-            ssize_t n = ::recv(fd_, data, size, 0);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    void Shutdown() override { ::shutdown(fd_, SHUT_RDWR); }
-    std::string PeerName() const override { return peer_; }
-
-private:
-    int fd_;
-    std::string peer_;
-};
 
 class UnixListener final : public Listener {
 public:
@@ -69,7 +37,7 @@ public:
                     ::close(c);
                     return nullptr;
                 }
-                return std::make_unique<UnixStream>(c, "client#" + std::to_string(++accepted_));
+                return std::make_unique<SocketStream>(c, "client#" + std::to_string(++accepted_));
             }
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return nullptr;
@@ -99,7 +67,7 @@ std::unique_ptr<Stream> ConnectUnix(const std::string& socketPath) {
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<UnixStream>(fd, socketPath);
+    return std::make_unique<SocketStream>(fd, socketPath);
 }
 
 std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string& why) {
