@@ -79,10 +79,11 @@ replug() {
 case "$scenario" in
   varnel)
     echo "-- write 4 bytes at 16, then read them back"
-    drive --wait-enabled 1002,1005,1007,1008 --set 1004=16 --set "1003=de ad be ef" --click 1005 \
-      --wait-enabled 1002,1005
+    drive --wait-enabled 1002,1005,1007,1008 --set 1004=16 --set "1003=de ad be ef" --click 1005
     board_shows "^10: de ad be ef ff" eeprom dump
-    drive --set 1001=16 --set 1006=4 --click 1002 --wait-text "1000=de ad be ef " --wait-enabled 1002,1005
+    # The buttons come back once the write's worker has ended.
+    drive --wait-enabled 1002,1005 --set 1001=16 --set 1006=4 --click 1002 --wait-text "1000=de ad be ef " \
+      --wait-enabled 1002,1005
 
     echo "-- a device change after an unplug, and after the board is back"
     replug 1002,1005,1007,1008
