@@ -53,9 +53,8 @@ class TcpListener final : public Listener {
                     ::close(c);
                     return nullptr;
                 }
-                return MakeTcpStream(c, "tcp-client#" + std::to_string(++accepted_) +
-                                                          " (port " + std::to_string(ntohs(peer.sin_port)) +
-                                                          ")");
+                return MakeTcpStream(c, "tcp-client#" + std::to_string(++accepted_) + " (port " +
+                                            std::to_string(ntohs(peer.sin_port)) + ")");
             }
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return nullptr;
