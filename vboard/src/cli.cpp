@@ -81,7 +81,7 @@ std::string UsageText() {
     return std::string(
                "Usage:\n"
                "  vboard run [--slot N] [--type 0x21] [--eeprom FILE] [--device-path P] [--report-ms N]\n"
-               "             [--unplugged] [--clock HH:MM:SS] [--trace]\n"
+               "             [--unplugged] [--clock HH:MM:SS] [--trace] [--panel]\n"
                "      Attach a virtual board to the bus and serve it until SIGINT or SIGTERM.\n"
                "      --slot N         the bus slot (default: the lowest free one)\n"
                "      --type 0xNN      the board-type byte (default 0x21)\n"
@@ -92,6 +92,8 @@ std::string UsageText() {
                "      --unplugged      start unplugged\n"
                "      --clock HH:MM:SS start the clock here (default: the local time)\n"
                "      --trace          print every request of the traffic log as it happens\n"
+               "      --panel          show the board's front panel; closing it unplugs the board and\n"
+               "                       ends the program\n"
                "  vboard list\n"
                "      List the boards on the bus: slot, plugged or unplugged, device path.\n"
                "  vboard [--slot N] COMMAND ...\n"
