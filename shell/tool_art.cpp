@@ -77,4 +77,4 @@ const afx::Image kToolIconImages[] = {
 
 const afx::IconResource kToolIcon{128, kToolIconImages};
 
-const char kOwnershipNotice[] = "(C) 2026 Varnel and Tesmor developers";
+const char kOwnershipNotice[] = "(C) 2026 Varnel and Tesmor";
