@@ -25,8 +25,8 @@
 
 namespace {
 
-using probe::ControlSpec;
-using probe::DialogSpec;
+using probe::ControlLayout;
+using probe::DialogLayout;
 using probe::Utf8;
 
 int g_failures = 0;
@@ -80,7 +80,7 @@ struct BaseUnits {
 };
 
 // As the dialog manager derives them from the template's font.
-BaseUnits UnitsOf(const DialogSpec& d) {
+BaseUnits UnitsOf(const DialogLayout& d) {
     HDC dc = GetDC(nullptr);
     const int height = -MulDiv(d.points, GetDeviceCaps(dc, LOGPIXELSY), 72);
     HFONT font =
@@ -116,13 +116,13 @@ std::vector<HWND> Children(HWND dialog) {
     return out;
 }
 
-bool IsImageStatic(const ControlSpec& c) {
+bool IsImageStatic(const ControlLayout& c) {
     const DWORD type = c.style & SS_TYPEMASK;
     return c.cls == L"Static" && (type == SS_ICON || type == SS_BITMAP);
 }
 
 // Style bits the dialog manager or the control itself changes at run time.
-DWORD StableStyle(const ControlSpec& c, DWORD style) {
+DWORD StableStyle(const ControlLayout& c, DWORD style) {
     style &= ~static_cast<DWORD>(WS_DISABLED);
     if (c.cls == L"Button" && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON)
         style &= ~static_cast<DWORD>(BS_DEFPUSHBUTTON);
@@ -135,7 +135,7 @@ std::string RectText(const RECT& r) {
     return buf;
 }
 
-void CheckDialog(HWND dialog, const DialogSpec& d, const probe::Layout& layout) {
+void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout) {
     const BaseUnits u = UnitsOf(d);
     std::printf("     dialog %d: base units %d x %d\n", d.id, u.cx, u.cy);
 
@@ -159,7 +159,7 @@ void CheckDialog(HWND dialog, const DialogSpec& d, const probe::Layout& layout) 
     Report(children.size() == d.controls.size(), "dialog %d has %zu controls (template %zu)", d.id,
            children.size(), d.controls.size());
     for (size_t i = 0; i < d.controls.size() && i < children.size(); ++i) {
-        const ControlSpec& c = d.controls[i];
+        const ControlLayout& c = d.controls[i];
         const HWND h = children[i];
         const int id = GetDlgCtrlID(h);
         // Tab order follows the order of the windows: it must be the template's.
@@ -331,14 +331,14 @@ int main() {
     }
 
     if (!one(L"--dialog").empty()) {
-        const DialogSpec* spec = layout.Dialog(std::stoi(one(L"--dialog")));
+        const DialogLayout* expected = layout.Dialog(std::stoi(one(L"--dialog")));
         const std::wstring title = one(L"--title");
-        const HWND dialog = spec ? WaitForDialog(title, 60000) : nullptr;
+        const HWND dialog = expected ? WaitForDialog(title, 60000) : nullptr;
         Report(dialog != nullptr, "dialog with title \"%s\"", Utf8(title).c_str());
         if (!dialog) return g_failures + 100;
         // Let the program finish its start before looking.
         Send(dialog, WM_NULL, 0, 0);
-        CheckDialog(dialog, *spec, layout);
+        CheckDialog(dialog, *expected, layout);
 
         for (const auto& [key, value] : steps) {
             if (key == L"--disabled" || key == L"--enabled") {
@@ -371,7 +371,7 @@ int main() {
                 Report(Text(dialog) == title, "title after a device change \"%s\"",
                        Utf8(Text(dialog)).c_str());
             } else if (key == L"--about") {
-                const DialogSpec* about = layout.Dialog(std::stoi(value));
+                const DialogLayout* about = layout.Dialog(std::stoi(value));
                 if (!about) {
                     Report(false, "about dialog %s in the layout", Utf8(value).c_str());
                     continue;

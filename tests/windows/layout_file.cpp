@@ -27,8 +27,8 @@ std::wstring TextAfter(const std::string& line, size_t keyLength) {
 
 }  // namespace
 
-const DialogSpec* Layout::Dialog(int id) const {
-    for (const DialogSpec& d : dialogs)
+const DialogLayout* Layout::Dialog(int id) const {
+    for (const DialogLayout& d : dialogs)
         if (d.id == id) return &d;
     return nullptr;
 }
@@ -57,14 +57,14 @@ bool ReadLayout(const wchar_t* path, Layout& out) {
         std::fprintf(stderr, "cannot read %s\n", Utf8(path).c_str());
         return false;
     }
-    DialogSpec* dialog = nullptr;
+    DialogLayout* dialog = nullptr;
     ImageSpec* image = nullptr;
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
         std::string key;
         words >> key;
         if (key == "dialog") {
-            DialogSpec d;
+            DialogLayout d;
             words >> d.id >> std::hex >> d.style >> d.exStyle >> std::dec >> d.x >> d.y >> d.cx >> d.cy >>
                 d.points;
             out.dialogs.push_back(d);
@@ -74,7 +74,7 @@ bool ReadLayout(const wchar_t* path, Layout& out) {
         } else if (key == "caption" && dialog) {
             dialog->caption = TextAfter(line, 7);
         } else if (key == "control" && dialog) {
-            ControlSpec c;
+            ControlLayout c;
             std::string cls;
             words >> c.id >> cls >> std::hex >> c.style >> c.exStyle >> std::dec >> c.x >> c.y >> c.cx >>
                 c.cy >> c.image;

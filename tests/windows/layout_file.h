@@ -10,7 +10,7 @@
 
 namespace probe {
 
-struct ControlSpec {
+struct ControlLayout {
     int id = 0;
     std::wstring cls;  // Button, Edit, Static
     DWORD style = 0, exStyle = 0;
@@ -19,12 +19,12 @@ struct ControlSpec {
     std::wstring text;
 };
 
-struct DialogSpec {
+struct DialogLayout {
     int id = 0;
     DWORD style = 0, exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0, points = 9;
     std::wstring face, caption;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlLayout> controls;
 };
 
 struct ImageSpec {
@@ -34,9 +34,9 @@ struct ImageSpec {
 };
 
 struct Layout {
-    std::vector<DialogSpec> dialogs;
+    std::vector<DialogLayout> dialogs;
     std::vector<ImageSpec> images;
-    const DialogSpec* Dialog(int id) const;
+    const DialogLayout* Dialog(int id) const;
 };
 
 // Reads the file; false (with a message on stderr) when it is missing or malformed.
