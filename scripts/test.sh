@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine when needed, builds, and runs every test.
-# Usage: scripts/test.sh [preset]   (debug by default; asan and tsan are the sanitizer builds;
-#        windows is the cross build for Windows with its checks under wine)
+# Usage: scripts/test.sh [preset]
+#   no preset: every test: the Linux build's, the Windows build's checks under wine, and the
+#              Windows test build's end-to-end checks (scripts/wintest.sh)
+#   debug, asan, tsan: the Linux tests, plain or under the sanitizers
+#   windows: the cross build for Windows with its checks under wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=${1:-debug}
+if [ $# -eq 0 ]; then
+  scripts/test.sh debug
+  scripts/test.sh windows
+  scripts/wintest.sh
+  exit 0
+fi
+preset=$1
 if [ "$preset" = windows ]; then
   # The cross build: PE checks, and the wine checks where wine32 runs. A kernel without
   # i386 support cannot run wine32; the 64-bit twin of the build runs them under wine64.
