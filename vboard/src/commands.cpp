@@ -39,7 +39,8 @@ std::string FaultList(const FaultSet& f) {
             out += std::string(TargetName(static_cast<Target>(i))) + " openfail " +
                    std::to_string(f.pipeOpenError[i]) + "\n";
     if (f.deviceOpenError) out += "device openfail " + std::to_string(f.deviceOpenError) + "\n";
-    out += "cancel delay " + std::to_string(f.cancelDelayMs) + "\n";
+    out += f.cancelDelayMs == kCancelIgnored ? "cancel ignore\n"
+                                             : "cancel delay " + std::to_string(f.cancelDelayMs) + "\n";
     return out;
 }
 
@@ -64,7 +65,11 @@ CommandResult FaultCommand(Board& board, const std::vector<std::string>& w) {
     if (w.size() > 4) return Bad("too many words");
 
     if (targetName == "cancel") {
-        if (mode != "delay" || arg.empty()) return Bad("usage: fault cancel delay MS");
+        if (mode == "ignore" && arg.empty()) {
+            board.SetCancelDelay(kCancelIgnored);
+            return Ok();
+        }
+        if (mode != "delay" || arg.empty()) return Bad("usage: fault cancel delay MS | fault cancel ignore");
         auto ms = ParseNumber(arg, kMaxMs);
         if (!ms) return Bad("not a time in ms: " + arg);
         board.SetCancelDelay(*ms);
@@ -200,6 +205,7 @@ const char* CommandHelp() {
            "              | nobyte (type only) | refuse (= fail 31)\n"
            "  fault PIPE0N|device openfail [ERR] (2) | openok\n"
            "  fault cancel delay MS  a cancelled request ends (995) MS ms after the cancel\n"
+           "  fault cancel ignore    cancels change nothing: a request ends as if none had come\n"
            "  faults [clear]         list the faults, or clear them all\n"
            "  eeprom dump            the EEPROM as 16 lines of 16 bytes\n"
            "  eeprom load FILE|HEX   replace all 256 bytes (FILE: 256 raw bytes, or hex text)\n"

@@ -323,6 +323,7 @@ void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {
         return;
     }
     Record(e);
+    if (faults_.cancelDelayMs == kCancelIgnored) return;
     it->cancelling = true;
     if (faults_.cancelDelayMs == 0) {
         Finish(*it, ErrorOutcome(kErrorOperationAborted), LogStatus::Completed);

@@ -150,6 +150,28 @@ TEST_F(FaultTest, ACancelDelayKeepsTheRequestAliveAfterTheCancel) {
     EXPECT_EQ(aborted, 1);
 }
 
+// A board that ignores cancels: a cancelled request ends only as it would have without the
+// cancel, and one that is stalled stays until its handle closes.
+TEST_F(FaultTest, IgnoredCancelsLeaveTheRequestAsItWas) {
+    board_->SetCancelDelay(kCancelIgnored);
+    EXPECT_EQ(board_->Execute("faults").text.find("cancel ignore") != std::string::npos, true);
+    auto pipe = OpenHandle(*board_, "PIPE02");
+    pipe->Start(ReadRequest(1, 4));
+    pipe->Send(vbus::Cancel{1});
+    pipe->Barrier();
+    device_->Call(TransferRequest(2, 1, 0, 4));
+    EXPECT_EQ(pipe->WaitDone(1).error, 0u);
+
+    board_->SetFault(Target::Pipe01, {FaultMode::Stall});
+    auto digits = OpenHandle(*board_, "PIPE01");
+    digits->Start(WriteRequest(3, {1, 2, 3, 4, 5, 6, 7, 8}));
+    digits->Send(vbus::Cancel{3});
+    digits->Barrier();
+    EXPECT_EQ(board_->Execute("fault cancel delay 0").ok, true);
+    digits->Send(vbus::Cancel{3});  // heard now
+    EXPECT_EQ(digits->WaitDone(3).error, 995u);
+}
+
 TEST_F(FaultTest, TheTrafficLogTellsWhatHappened) {
     auto pipe = OpenHandle(*board_, "PIPE02");
     pipe->Start(ReadRequest(7, 16));

@@ -63,6 +63,10 @@ struct Fault {
 };
 std::string FormatFault(const Fault& fault);  // "normal", "delay 200", "fail 31", ...
 
+// A cancel delay that never ends: the board ignores cancels, and a cancelled request goes on as
+// if no cancel had come (a stalled one then never ends while its handle is open).
+inline constexpr std::uint32_t kCancelIgnored = 0xFFFFFFFFu;
+
 struct FaultSet {
     std::array<Fault, kTargetCount> requests{};             // indexed by Target
     std::array<std::uint32_t, kPipeCount> pipeOpenError{};  // 0 = the pipe opens
