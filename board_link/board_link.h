@@ -5,9 +5,9 @@
 // invalid-handle value) and are never shown; callers decide what the user sees.
 #pragma once
 
+#include <setupapi.h>
 #include <windows.h>
 #include <winioctl.h>
-#include <setupapi.h>
 
 #include <cstddef>
 #include <mutex>
@@ -59,7 +59,7 @@ static_assert(sizeof(ControlBlock) == 16);
 // buffer. Discovery writes it on the window's thread while workers read it to open pipes,
 // so every access goes through the lock and readers take a whole copy.
 class DevicePathBuffer {
-public:
+  public:
     static constexpr std::size_t kSize = 256;
     // Room is kept for a backslash, a six-character pipe name and the NUL.
     static constexpr std::size_t kMaxDevicePath = kSize - 8;
@@ -69,7 +69,7 @@ public:
     void CopyTo(char (&out)[kSize]) const;
     std::string Get() const;
 
-private:
+  private:
     mutable std::mutex lock_;
     char path_[kSize] = {};
 };
@@ -81,13 +81,21 @@ int FindBoard();
 HANDLE EnumerateBoardInterfaces(const GUID& guid, DevicePathBuffer& pathOut);
 HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceData,
                        DevicePathBuffer& pathOut);
+// Open the device, or one of its pipes ("PIPE02"), on the path in DevicePath.
 HANDLE OpenBoardDevice();
 HANDLE OpenBoardPipe(const char* name);
+// The same on a path the caller took from DevicePath once (DevicePath.CopyTo): a job that
+// opens the device and a pipe from one copy opens both on the same board, whatever discovery
+// finds meanwhile.
+HANDLE OpenBoardDevice(const char* devicePath);
+HANDLE OpenBoardPipe(const char* devicePath, const char* name);
 int CloseBoardHandle(HANDLE handle);
 
 // ---- timed pipe transfers ----------------------------------------------------------
 
-// Bytes moved (0 or more), or -1 after a failure or time-out (the pipe is then reset).
+// Bytes moved (0 or more), or -1 after a failure or time-out. The pipe is then reset, except
+// after a transfer that another thread cancelled (CancelIoEx): that thread is stopping the
+// caller, which closes the pipe next, and a reset would only hold it up.
 // timeoutMs INFINITE waits without limit.
 int ReadPipeTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs);
 int WritePipeTimed(HANDLE pipe, const void* buffer, DWORD count, DWORD timeoutMs);

@@ -1,14 +1,16 @@
 #include "tool_shell.h"
 
+#include "close_wait.h"
+
 CToolDlg::CToolDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent) {
     m_hIcon = ::LoadIcon(AfxGetInstanceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME));
 }
 
 BEGIN_MESSAGE_MAP(CToolDlg, CDialog)
-    ON_WM_SYSCOMMAND()
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
 END_MESSAGE_MAP()
 
 BOOL CToolDlg::OnInitDialog() {
@@ -48,9 +50,17 @@ void CToolDlg::OnPaint() {
 HCURSOR CToolDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 LRESULT CToolDlg::OnDeviceChange(WPARAM, LPARAM) {
+    // A close waiting for its workers serves the window's sent messages (as on Windows): a
+    // device change then must not hold up the close with a detection nobody will see.
+    if (Closing()) return 0;
     Sleep(SettleDelay);
     DetectBoard();
     return 0;
+}
+
+void CToolDlg::FinishClose(const std::vector<HANDLE>& workers, const std::function<void()>& cancelAgain) {
+    if (!WaitForWorkersWithin(workers, kCloseWaitMs, cancelAgain, AfxWaitServingCalls))
+        AfxTerminateProcess(0);
 }
 
 BOOL RunToolDialog(CWinApp& app, CDialog& dialog) {

@@ -4,6 +4,9 @@
 
 #include <afxwin.h>
 
+#include <functional>
+#include <vector>
+
 // Resource numbers shared by both tools.
 constexpr UINT IDD_ABOUTBOX = 100;
 constexpr UINT IDD_MAIN = 102;
@@ -14,20 +17,20 @@ constexpr UINT IDM_ABOUTBOX = 0x0010;
 constexpr DWORD SettleDelay = 200;
 
 class CAboutDlg : public CDialog {
-public:
+  public:
     CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 };
 
 // Base of CVarnelDlg and CTesmorDlg: dialog 102 with icon 128. A tool supplies DetectBoard
 // and, if it needs one, its own initialisation.
 class CToolDlg : public CDialog {
-public:
+  public:
     explicit CToolDlg(CWnd* pParent = nullptr);
 
     // Finds the board, names it in the title and sets the tool's action buttons.
     virtual void DetectBoard() = 0;
 
-protected:
+  protected:
     // Framework initialisation, icon 128 as big and small icon, InitTool(), DetectBoard().
     BOOL OnInitDialog() override;
     virtual void InitTool() {}
@@ -35,8 +38,18 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
+    // Sleeps SettleDelay, then detects; neither once a close has begun.
     afx_msg LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
+
+    // True from the start of the tool's close on.
+    virtual bool Closing() const = 0;
+    // The end of a close, once the tool has told its workers to stop and cancelled their
+    // transfers: waits for the worker threads (serving their calls on the window) up to
+    // kCloseWaitMs, cancelling again meanwhile. When one has not ended by then the program
+    // ends at once (AfxTerminateProcess(0)) and this does not return: the only safe way to
+    // let go of what a request still pending in the driver may write to.
+    void FinishClose(const std::vector<HANDLE>& workers, const std::function<void()>& cancelAgain);
 
     HICON m_hIcon;
 };

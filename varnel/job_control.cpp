@@ -1,14 +1,18 @@
 #include "job_control.h"
 
-namespace {
-constexpr DWORD kRecancelIntervalMs = 50;
+int JobControl::JobStarted() {
+    if (++lastTicket_ <= 0) lastTicket_ = 1;
+    holder_ = lastTicket_;
+    return holder_;
+}
+
+bool JobControl::JobEnded(int ticket) {
+    if (ticket == 0 || ticket != holder_) return false;
+    holder_ = 0;
+    return true;
 }
 
 void JobControl::BeginClose() {
     closing_.store(true);
     handles_.CancelAll();
-}
-
-void JobControl::WaitForWorker(HANDLE thread, WaitFunction wait) {
-    while (wait(thread, kRecancelIntervalMs) == WAIT_TIMEOUT) handles_.CancelAll();
 }

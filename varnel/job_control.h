@@ -1,5 +1,5 @@
-// What the window and its transfer worker share while a job runs: whether a job holds the
-// buttons, whether the window is closing, and the handles the worker has open.
+// What the window and its transfer worker share while a job runs: which job holds the buttons,
+// whether the window is closing, and the handles the worker has open.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +10,15 @@
 
 class JobControl {
   public:
-    // Window thread, before it starts a worker.
-    void JobStarted() { running_.store(true); }
-    // Worker, just before it gives the buttons back; also the window when no worker started.
-    void JobEnded() { running_.store(false); }
-    // A job holds the buttons: detection leaves them alone.
-    bool JobRunning() const { return running_.load(); }
+    // Window thread, before it starts a worker: the new job holds the buttons. Returns the
+    // job's ticket, which its worker hands back when it ends.
+    int JobStarted();
+    // Window thread, when the job with this ticket has ended (its worker's last call, or the
+    // window when no worker started). True when the job still held the buttons, which are then
+    // free; false when none or another job holds them.
+    bool JobEnded(int ticket);
+    // A job holds the buttons: detection leaves them alone. Window thread.
+    bool JobRunning() const { return holder_ != 0; }
 
     // Window thread, when the dialog opens.
     void Open() { closing_.store(false); }
@@ -24,17 +27,12 @@ class JobControl {
     void BeginClose();
     bool Closing() const { return closing_.load(); }
 
-    // Window thread, at close after BeginClose: waits for a worker thread to end, cancelling
-    // again every 50 ms in case the worker opened a handle after the last cancel. `wait` waits
-    // like WaitForSingleObject (the window passes one that serves the worker's window calls).
-    using WaitFunction = DWORD (*)(HANDLE, DWORD);
-    void WaitForWorker(HANDLE thread, WaitFunction wait);
-
     // Worker: register every handle it opens, unregister before closing it.
     IoCanceller& Handles() { return handles_; }
 
   private:
-    std::atomic<bool> running_{false};
+    int holder_ = 0;  // ticket of the job that holds the buttons, 0 for none; window thread only
+    int lastTicket_ = 0;
     std::atomic<bool> closing_{false};
     IoCanceller handles_;
 };

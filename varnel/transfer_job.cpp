@@ -41,16 +41,17 @@ class Worker {
         : job_(job), direction_(direction), owner_(*job.owner), jobs_(owner_.Jobs()) {}
 
     UINT Run() {
+        const int ticket = job_.ticket;
+        DevicePath.CopyTo(path_);
         if (!jobs_.Closing()) WithDevice();
-        // From here on the record is free for the next job: only the owner is touched.
-        jobs_.JobEnded();
-        owner_.EnableTransferButtons(TRUE, TRUE, TRUE, TRUE);
+        // The record is free for the next job once this has returned: nothing after it.
+        owner_.JobEnded(ticket);
         return 0;
     }
 
   private:
     void WithDevice() {
-        HANDLE device = OpenBoardDevice();
+        HANDLE device = OpenBoardDevice(path_);
         if (device == INVALID_HANDLE_VALUE) return Report(direction_.deviceOpenFailed);
         jobs_.Handles().Register(device);
         if (!jobs_.Closing()) WithPipe(device);
@@ -59,7 +60,7 @@ class Worker {
     }
 
     void WithPipe(HANDLE device) {
-        HANDLE pipe = OpenBoardPipe(direction_.pipe);
+        HANDLE pipe = OpenBoardPipe(path_, direction_.pipe);
         if (pipe == INVALID_HANDLE_VALUE) return Report(direction_.pipeOpenFailed);
         jobs_.Handles().Register(pipe);
         if (!jobs_.Closing()) Transfer(device, pipe);
@@ -73,19 +74,19 @@ class Worker {
         if (SendTransferRequest(device, direction_.request, job_.start, static_cast<DWORD>(length)) != 0)
             return Report(std::string("Requesting data transfer on ") + direction_.pipe +
                           " failed! Aborted.");
+        if (jobs_.Closing()) return;
         if (!direction_.move(job_, pipe, length))
             Report(std::string("Data transfer on ") + direction_.pipe + " failed! Aborted.");
     }
 
-    // A failure caused by the window closing is not shown.
-    void Report(const std::string& text) {
-        if (!jobs_.Closing()) owner_.ShowTransferFailure(text.c_str());
-    }
+    // The window shows it unless it is closing (a failure the close caused).
+    void Report(const std::string& text) { owner_.ShowTransferFailure(text.c_str()); }
 
     TransferJob& job_;
     const Direction& direction_;
     TransferOwner& owner_;
     JobControl& jobs_;
+    char path_[DevicePathBuffer::kSize] = {};
 };
 
 }  // namespace

@@ -12,15 +12,18 @@
 constexpr int kMaxTransferBytes = 64;
 constexpr DWORD kTransferTimeoutMs = 1000;
 
-// What a worker needs of the window that started it. Every call comes from the worker's thread.
+// What a worker needs of the window that started it. Every call comes from the worker's thread;
+// the window decides on its own thread, so that nothing can come between its check and what
+// it does.
 class TransferOwner {
   public:
-    // A failure of the job: a message box owned by the window, caption "Test Error", type 0.
+    // A failure of the job: a message box owned by the window, caption "Test Error", type 0;
+    // nothing once the window is closing.
     virtual void ShowTransferFailure(const char* text) = 0;
     // Appends the text to what the read display holds now.
     virtual void AppendToReadDisplay(const std::string& text) = 0;
-    // Enables or disables the clear-read, read, clear-write and write buttons.
-    virtual void EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) = 0;
+    // The job with this ticket has ended: it turns all four buttons on if it still holds them.
+    virtual void JobEnded(int ticket) = 0;
     virtual JobControl& Jobs() = 0;
 
   protected:
@@ -34,9 +37,12 @@ struct TransferJob {
     unsigned char data[kMaxTransferBytes] = {};  // read: from the board; write: the bytes to write
     std::uint8_t start = 0;                      // EEPROM start address
     std::int32_t length = 0;                     // bytes to move, 1 to 64
+    int ticket = 0;                              // JobControl::JobStarted's
 };
 
-// Thread procedures; the parameter is the TransferJob. Both return 0.
+// Thread procedures; the parameter is the TransferJob. Both return 0. A job takes the device
+// path once and opens device and pipe from that copy, so both are on the same board; once the
+// window is closing it issues no further request.
 //
 // Read: moves `length` bytes from the EEPROM over PIPE02 and appends them, as hex text, to the
 // read display; only the bytes the pipe delivered are shown.

@@ -12,6 +12,10 @@ constexpr char kWorkerCaption[] = "Test Error";
 constexpr int kEepromSize = 256;
 constexpr int kMaxWriteTextBytes = 3 * kMaxTransferBytes;
 
+// What a worker sends its window.
+constexpr UINT WM_TRANSFER_FAILURE = WM_APP + 1;  // lParam: the text
+constexpr UINT WM_JOB_ENDED = WM_APP + 2;         // wParam: the job's ticket
+
 }  // namespace
 
 CVarnelDlg::CVarnelDlg(CWnd* pParent) : CToolDlg(pParent) {}
@@ -29,6 +33,8 @@ ON_BN_CLICKED(IDC_CLEAR_READ, OnClearRead)
 ON_BN_CLICKED(IDC_CLEAR_WRITE, OnClearWrite)
 ON_BN_CLICKED(IDC_READ, OnRead)
 ON_BN_CLICKED(IDC_WRITE, OnWrite)
+ON_MESSAGE(WM_TRANSFER_FAILURE, OnTransferFailure)
+ON_MESSAGE(WM_JOB_ENDED, OnJobEnded)
 END_MESSAGE_MAP()
 
 void CVarnelDlg::DoDataExchange(CDataExchange* pDX) {
@@ -150,7 +156,25 @@ void CVarnelDlg::OnWrite() {
 
 // ---- workers ----------------------------------------------------------------------------
 
-void CVarnelDlg::ShowTransferFailure(const char* text) { MessageBox(text, kWorkerCaption, MB_OK); }
+void CVarnelDlg::ShowTransferFailure(const char* text) {
+    SendMessage(WM_TRANSFER_FAILURE, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void CVarnelDlg::JobEnded(int ticket) { SendMessage(WM_JOB_ENDED, static_cast<WPARAM>(ticket), 0); }
+
+// A failure the close caused is not shown: the window is gone by then.
+LRESULT CVarnelDlg::OnTransferFailure(WPARAM, LPARAM text) {
+    if (!jobs_.Closing()) MessageBox(reinterpret_cast<const char*>(text), kWorkerCaption, MB_OK);
+    return 0;
+}
+
+// Only the job that holds the buttons gives them back. Here, on the window's thread, nothing can
+// come between the end of the job and its buttons: no detection, no click that starts another
+// job on the same record.
+LRESULT CVarnelDlg::OnJobEnded(WPARAM ticket, LPARAM) {
+    if (jobs_.JobEnded(static_cast<int>(ticket))) EnableTransferButtons(TRUE, TRUE, TRUE, TRUE);
+    return 0;
+}
 
 void CVarnelDlg::AppendToReadDisplay(const std::string& text) {
     CWnd* display = GetDlgItem(IDC_READ_DISPLAY);
@@ -163,13 +187,13 @@ void CVarnelDlg::AppendToReadDisplay(const std::string& text) {
 
 void CVarnelDlg::StartWorker(AFX_THREADPROC worker, TransferJob& job) {
     ReapEndedWorkers();
-    jobs_.JobStarted();
+    job.ticket = jobs_.JobStarted();
     // Started suspended so that the thread object, and with it the handle to wait on at
     // close, stays with the dialog.
     CWinThread* thread = AfxBeginThread(worker, &job, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (!thread) {
         // No job runs: the buttons stay off until the next detection sets them.
-        jobs_.JobEnded();
+        jobs_.JobEnded(job.ticket);
         return;
     }
     thread->m_bAutoDelete = FALSE;
@@ -184,15 +208,17 @@ void CVarnelDlg::ReapEndedWorkers() {
 }
 
 void CVarnelDlg::WaitForWorkers() {
-    for (const auto& thread : workers_) jobs_.WaitForWorker(thread->m_hThread, AfxWaitServingCalls);
+    std::vector<HANDLE> threads;
+    for (const auto& thread : workers_) threads.push_back(thread->m_hThread);
+    FinishClose(threads, [this] { jobs_.Handles().CancelAll(); });
     workers_.clear();
 }
 
 // ---- closing -------------------------------------------------------------------------------
 
 // The worker is told to stop and its pending transfer is cancelled before the dialog ends, so
-// the wait that follows (serving the worker's calls on the window) is short whatever the board
-// does.
+// the wait that follows (serving the worker's calls on the window) is short when the driver
+// honours the cancel, and bounded when it does not.
 void CVarnelDlg::OnOK() {
     jobs_.BeginClose();
     CToolDlg::OnOK();

@@ -14,13 +14,14 @@
 class CVarnelDlg : public CToolDlg, public TransferOwner {
   public:
     explicit CVarnelDlg(CWnd* pParent = nullptr);
-    // Waits for a worker that still runs (the dialog may end without OnOK or OnCancel).
+    // Stops and waits for a worker that still runs, as a close does (the dialog may end
+    // without OnOK or OnCancel).
     ~CVarnelDlg() override;
 
     // Names the board in the title; sets the four buttons by its presence unless a job runs,
     // whose end gives them back.
     void DetectBoard() override;
-    void EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) override;
+    void EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write);
 
     // Exchanged with the controls, in this order.
     CString readText;    // 1000
@@ -36,9 +37,14 @@ class CVarnelDlg : public CToolDlg, public TransferOwner {
     void DoDataExchange(CDataExchange* pDX) override;
     void InitTool() override;
     // Enter in a field and the close box end the dialog as the framework does; a running job
-    // is stopped and waited for first.
+    // is stopped first and waited for (within the close's bound) once the window is gone.
     void OnOK() override;
     void OnCancel() override;
+    bool Closing() const override { return jobs_.Closing(); }
+
+    // TransferOwner: each goes to the window's thread as a sent message.
+    void ShowTransferFailure(const char* text) override;
+    void JobEnded(int ticket) override;
 
     afx_msg void OnChangeLength();
     afx_msg void OnChangeReadStart();
@@ -47,16 +53,18 @@ class CVarnelDlg : public CToolDlg, public TransferOwner {
     afx_msg void OnClearWrite();
     afx_msg void OnRead();
     afx_msg void OnWrite();
+    afx_msg LRESULT OnTransferFailure(WPARAM, LPARAM text);
+    afx_msg LRESULT OnJobEnded(WPARAM ticket, LPARAM);
     DECLARE_MESSAGE_MAP()
 
   private:
-    void ShowTransferFailure(const char* text) override;
     void AppendToReadDisplay(const std::string& text) override;
     JobControl& Jobs() override { return jobs_; }
 
     void StartWorker(AFX_THREADPROC worker, TransferJob& job);
     void ReapEndedWorkers();
-    // After JobControl::BeginClose: waits for every worker to end, then lets go of their threads.
+    // After JobControl::BeginClose: waits for every worker to end (FinishClose), then lets go
+    // of their threads.
     void WaitForWorkers();
 
     JobControl jobs_;

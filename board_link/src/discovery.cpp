@@ -5,7 +5,8 @@
 
 #include "board_link.h"
 
-const GUID BOARD_INTERFACE_GUID = {0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
+const GUID BOARD_INTERFACE_GUID = {
+    0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
 
 namespace {
 
@@ -53,7 +54,8 @@ HANDLE EnumerateBoardInterfaces(const GUID& guid, DevicePathBuffer& pathOut) {
     }
 }
 
-HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceData, DevicePathBuffer& pathOut) {
+HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceData,
+                       DevicePathBuffer& pathOut) {
     // Size query: with no buffer the call fails with ERROR_INSUFFICIENT_BUFFER and tells the size.
     DWORD required = 0;
     if (SetupDiGetDeviceInterfaceDetailA(deviceSet, interfaceData, nullptr, 0, &required, nullptr) ||
@@ -85,18 +87,26 @@ HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceDa
 HANDLE OpenBoardDevice() {
     char path[DevicePathBuffer::kSize];
     DevicePath.CopyTo(path);
-    return OpenPath(path, FILE_FLAG_OVERLAPPED);
+    return OpenBoardDevice(path);
 }
 
 HANDLE OpenBoardPipe(const char* name) {
     char path[DevicePathBuffer::kSize];
     DevicePath.CopyTo(path);
-    const std::size_t base = std::strlen(path);
+    return OpenBoardPipe(path, name);
+}
+
+HANDLE OpenBoardDevice(const char* devicePath) { return OpenPath(devicePath, FILE_FLAG_OVERLAPPED); }
+
+HANDLE OpenBoardPipe(const char* devicePath, const char* name) {
+    char path[DevicePathBuffer::kSize];
+    const std::size_t base = strnlen(devicePath, sizeof path);
     const std::size_t nameLength = std::strlen(name);
     if (base + 1 + nameLength + 1 > sizeof path) {
         SetLastError(ERROR_BAD_PATHNAME);
         return INVALID_HANDLE_VALUE;
     }
+    std::memcpy(path, devicePath, base);
     path[base] = '\\';
     std::memcpy(path + base + 1, name, nameLength + 1);
     return OpenPath(path, FILE_FLAG_OVERLAPPED);

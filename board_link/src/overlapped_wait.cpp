@@ -14,7 +14,10 @@ DWORD AwaitOverlapped(HANDLE handle, OVERLAPPED& overlapped, DWORD timeoutMs, DW
     CancelIo(handle);
     DWORD late = 0;
     if (GetOverlappedResult(handle, &overlapped, &late, TRUE)) {
-        // It completed after all, just as the time ran out: the bytes did move.
+        // It completed after all, just as the time ran out (the cancel came too late). The
+        // bytes did move: the board has them, or the buffer holds them. Reporting a failure
+        // and resetting the pipe would tell the user that data the board took was lost, or
+        // drop data that arrived; so it counts as the success it is, with no reset.
         transferred = late;
         return ERROR_SUCCESS;
     }

@@ -26,7 +26,9 @@ int TransferTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, Direc
         CloseHandle(event);
     }
     if (error != ERROR_SUCCESS) {
-        ResetPipe(pipe);
+        // A time-out reports ERROR_TIMEOUT: ERROR_OPERATION_ABORTED means another thread
+        // cancelled the transfer to stop this one, which resets nothing then.
+        if (error != ERROR_OPERATION_ABORTED) ResetPipe(pipe);
         return -1;
     }
     return static_cast<int>(transferred);

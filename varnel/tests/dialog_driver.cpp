@@ -18,14 +18,17 @@ const std::thread::id kWindowThread = std::this_thread::get_id();
 constexpr int kTransferButtons[] = {IDC_CLEAR_READ, IDC_READ, IDC_CLEAR_WRITE, IDC_WRITE};
 }  // namespace
 
-void RecordingDlg::EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) {
-    const bool fromWorker = std::this_thread::get_id() != kWindowThread;
-    CVarnelDlg::EnableTransferButtons(clearRead, read, clearWrite, write);
-    if (fromWorker) {
-        EXPECT_TRUE(clearRead && read && clearWrite && write) << "a job ends by giving all four buttons back";
-        std::lock_guard hold(lock_);
-        ++jobsEnded_;
-    }
+void RecordingDlg::JobEnded(int ticket) {
+    EXPECT_NE(std::this_thread::get_id(), kWindowThread) << "a job ends on its worker's thread";
+    CVarnelDlg::JobEnded(ticket);
+    std::lock_guard hold(lock_);
+    ++jobsEnded_;
+}
+
+void RecordingDlg::DetectBoard() {
+    if (beforeDetection) beforeDetection();
+    ++detections_;
+    CVarnelDlg::DetectBoard();
 }
 
 int RecordingDlg::JobsEnded() const {

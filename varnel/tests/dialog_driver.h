@@ -2,6 +2,7 @@
 // clicking buttons that are enabled, answering message boxes.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -10,16 +11,22 @@
 #include "varnel_controls.h"
 #include "varnel_dlg.h"
 
-// The dialog with its button changes recorded, to tell the worker's from detection's.
+// The dialog with the ends of its jobs and its detections counted.
 class RecordingDlg : public CVarnelDlg {
   public:
-    void EnableTransferButtons(BOOL clearRead, BOOL read, BOOL clearWrite, BOOL write) override;
-    // Jobs that have ended: calls from a worker thread, which gives all four buttons back.
+    // A worker's last call: its job has ended (and given the buttons back if it held them).
+    void JobEnded(int ticket) override;
     int JobsEnded() const;
+
+    // Counts the detections; runs the hook, when set, on the window's thread before each.
+    void DetectBoard() override;
+    int Detections() const { return detections_; }
+    std::function<void()> beforeDetection;
 
   private:
     mutable std::mutex lock_;
     int jobsEnded_ = 0;
+    std::atomic<int> detections_{0};
 };
 
 struct ShownBox {

@@ -47,6 +47,8 @@ HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 void AfxEnableControlContainer() {}
 
+void AfxTerminateProcess(UINT exitCode) { afx::backend::TerminateProcessNow(exitCode); }
+
 #ifndef _WIN32
 HICON LoadIconA(HINSTANCE, LPCSTR lpIconName) {
     return afx::backend::LoadIcon(static_cast<int>(reinterpret_cast<ULONG_PTR>(lpIconName) & 0xFFFF));

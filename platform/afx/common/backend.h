@@ -50,6 +50,8 @@ int SystemMetric(int index);
 
 // ---- program -------------------------------------------------------------------------
 int RunMessageLoop();
+// AfxTerminateProcess.
+[[noreturn]] void TerminateProcessNow(UINT exitCode);
 
 }  // namespace afx::backend
 

@@ -49,3 +49,11 @@ HINSTANCE AfxGetResourceHandle();
 
 // Kept for source compatibility: there are no ActiveX controls to contain.
 void AfxEnableControlContainer();
+
+// Ends the program at once with exitCode: no destructor, exit handler or window code runs any
+// more, and the system takes back the process's memory and handles. For a program that must
+// end while a worker may still have a request pending on memory the program would otherwise
+// free (a close whose wait for its workers ran out of time). Where the build has a leak
+// checker it looks at the memory first, as at a normal exit; what a pending request may still
+// touch is referenced by the threads that wait for it, so it counts as no leak.
+[[noreturn]] void AfxTerminateProcess(UINT exitCode);

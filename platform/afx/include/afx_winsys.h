@@ -117,6 +117,9 @@
 #define STM_GETICON 0x0171
 #define STM_GETIMAGE 0x0173
 #endif
+#ifndef WM_APP
+#define WM_APP 0x8000
+#endif
 #ifndef SC_CLOSE
 #define SC_MINIMIZE 0xF020
 #define SC_MAXIMIZE 0xF030

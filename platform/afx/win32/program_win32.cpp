@@ -19,6 +19,11 @@ int RunMessageLoop() {
     return 0;
 }
 
+void TerminateProcessNow(UINT exitCode) {
+    TerminateProcess(GetCurrentProcess(), exitCode);
+    ExitProcess(exitCode);  // not reached: the current process ends within TerminateProcess
+}
+
 }  // namespace afx::backend
 
 namespace afx::detail {
