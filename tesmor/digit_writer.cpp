@@ -4,7 +4,7 @@
 
 UINT DigitWriter(LPVOID digitJob) {
     DigitJob& job = *static_cast<DigitJob*>(digitJob);
-    HANDLE pipe = OpenBoardPipe("PIPE01");
+    HANDLE pipe = OpenBoardPipe(job.devicePath, "PIPE01");
     if (pipe == INVALID_HANDLE_VALUE) {
         job.owner->ShowWorkerFailure("Open driver failed! Can't write to PIPE01.");
         return 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "board_link.h"
 #include "digit_value.h"
 #include "io_cancel.h"
 #include "worker_owner.h"
@@ -11,11 +12,13 @@
 // refused) cannot change what an earlier writer is still sending.
 struct DigitJob {
     WorkerOwner* owner = nullptr;
-    IoCanceller* canceller = nullptr;  // the pipe is registered here while the write runs
-    BYTE buffer[72] = {};              // the first 8 bytes hold the digits
+    IoCanceller* canceller = nullptr;               // the pipe is registered here while the write runs
+    BYTE buffer[72] = {};                           // the first 8 bytes hold the digits
+    char devicePath[DevicePathBuffer::kSize] = {};  // the board of the click, copied then
 };
 
 constexpr DWORD kDigitWriteTimeoutMs = 50;
 
-// Thread procedure; the parameter is the DigitJob. Returns 0.
+// Thread procedure; the parameter is the DigitJob. Returns 0. Its failures go to the owner,
+// which shows none once the window is closing.
 UINT DigitWriter(LPVOID digitJob);

@@ -13,7 +13,7 @@ UINT PollWorker(LPVOID pollJob) {
     WorkerOwner& owner = *job.owner;
     while (job.active.load() && owner.Running()) {
         Sleep(1);
-        HANDLE pipe = OpenBoardPipe(kStatusPipe);
+        HANDLE pipe = OpenBoardPipe(job.devicePath, kStatusPipe);
         if (pipe == INVALID_HANDLE_VALUE) break;
         job.canceller->Register(pipe);
         // The connection may have ended while the pipe was being opened; the window

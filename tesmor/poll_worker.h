@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "board_link.h"
 #include "io_cancel.h"
 #include "worker_owner.h"
 
@@ -15,6 +16,9 @@ struct PollJob {
     // limit), so that the window can cancel the read when the connection ends.
     IoCanceller* canceller = nullptr;
     BYTE buffer[72] = {};  // the first 4 bytes receive each report
+    // The board of the connection: the path detection found, copied when the poller starts, so
+    // that every PIPE00 it opens is on that board.
+    char devicePath[DevicePathBuffer::kSize] = {};
     // Set by the window before the poller starts; the poller clears it when it ends.
     std::atomic<bool> active{false};
 };

@@ -7,9 +7,12 @@
 
 namespace {
 
-// How often a wait for a worker cancels its transfers again, in case the worker opened a
-// new pipe after the previous cancel.
-constexpr DWORD kRecancelMs = 50;
+// How often detection's wait for the previous poller cancels its read again, in case the
+// poller opened a new pipe after the previous cancel.
+constexpr DWORD kPollerRecancelMs = 50;
+
+// A worker's failure, sent to the window; lParam: the text.
+constexpr UINT WM_WORKER_FAILURE = WM_APP + 1;
 
 }  // namespace
 
@@ -30,6 +33,7 @@ CTesmorDlg::~CTesmorDlg() {
 
 BEGIN_MESSAGE_MAP(CTesmorDlg, CToolDlg)
 ON_BN_CLICKED(IDC_MODIFY, OnModify)
+ON_MESSAGE(WM_WORKER_FAILURE, OnWorkerFailure)
 END_MESSAGE_MAP()
 
 void CTesmorDlg::DoDataExchange(CDataExchange* pDX) {
@@ -71,10 +75,10 @@ void CTesmorDlg::DetectOnce() {
     // connected: detection then runs in full and starts a new one.
     if (running && pollJob.active) {
         device = OpenBoardDevice();
-        if (device != INVALID_HANDLE_VALUE) {
-            CloseBoardHandle(device);
-            return;
-        }
+        const bool there = device != INVALID_HANDLE_VALUE;
+        if (there) CloseBoardHandle(device);
+        device = nullptr;
+        if (there) return;
     }
     // A new connection never overlaps the previous poller.
     StopPoller();
@@ -90,6 +94,7 @@ void CTesmorDlg::DetectOnce() {
 }
 
 void CTesmorDlg::StartPoller() {
+    DevicePath.CopyTo(pollJob.devicePath);
     pollJob.active = true;
     CWinThread* thread = AfxBeginThread(PollWorker, &pollJob, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (thread == nullptr) {
@@ -141,6 +146,7 @@ void CTesmorDlg::StartWriter(const DigitRecord& digits) {
     job->owner = this;
     job->canceller = &writeCanceller_;
     std::copy(digits.begin(), digits.end(), job->buffer);
+    DevicePath.CopyTo(job->devicePath);
     CWinThread* thread = AfxBeginThread(DigitWriter, job.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (thread == nullptr) return;
     thread->m_bAutoDelete = FALSE;
@@ -180,15 +186,18 @@ void CTesmorDlg::StopWorkers() {
 }
 
 void CTesmorDlg::WaitForWorkers() {
-    if (pollThread != nullptr) WaitForThread(pollThread);
-    for (Writer& writer : writers_) WaitForThread(writer.thread);
+    std::vector<HANDLE> threads;
+    if (pollThread != nullptr) threads.push_back(pollThread->m_hThread);
+    for (Writer& writer : writers_) threads.push_back(writer.thread->m_hThread);
+    FinishClose(threads, [this] {
+        pollCanceller_.CancelAll();
+        writeCanceller_.CancelAll();
+    });
 }
 
 void CTesmorDlg::WaitForThread(CWinThread* thread) {
-    while (AfxWaitServingCalls(thread->m_hThread, kRecancelMs) == WAIT_TIMEOUT) {
+    while (AfxWaitServingCalls(thread->m_hThread, kPollerRecancelMs) == WAIT_TIMEOUT)
         pollCanceller_.CancelAll();
-        if (closing_) writeCanceller_.CancelAll();
-    }
 }
 
 // ---- what the workers call ------------------------------------------------------------
@@ -205,4 +214,12 @@ void CTesmorDlg::UpdateStatusDisplay(const StatusReport& report) {
     if (CWnd* clock = GetDlgItem(IDC_CLOCK)) clock->SetWindowText(ClockText(report).c_str());
 }
 
-void CTesmorDlg::ShowWorkerFailure(const char* text) { MessageBox(text, "Test Error", MB_OK); }
+void CTesmorDlg::ShowWorkerFailure(const char* text) {
+    SendMessage(WM_WORKER_FAILURE, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// A failure the close caused is not shown: the window is gone by then.
+LRESULT CTesmorDlg::OnWorkerFailure(WPARAM, LPARAM text) {
+    if (!closing_) MessageBox(reinterpret_cast<const char*>(text), "Test Error", MB_OK);
+    return 0;
+}

@@ -31,9 +31,12 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     // read by the poller.
     std::atomic<bool> running{false};
     PollJob pollJob;
-    HANDLE device = nullptr;           // the device handle detection opened last
+    // The device handle detection opens to see that a connected board is still there, while
+    // it is open; nullptr otherwise (it never holds the value of a closed handle).
+    HANDLE device = nullptr;
     CWinThread* pollThread = nullptr;  // the current poller; kept (not auto-deleted) until it has ended
-    // The digits of the last value sent. Each writer gets its own copy of them.
+    // The window's record of the last value accepted for the display. No writer reads it: each
+    // gets a record of its own (a later click cannot change what an earlier writer sends).
     DigitJob digitJob;
 
   protected:
@@ -41,8 +44,10 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     void DoDataExchange(CDataExchange* pDX) override;
     void OnOK() override;
     void OnCancel() override;
+    bool Closing() const override { return closing_; }
 
     afx_msg void OnModify();
+    afx_msg LRESULT OnWorkerFailure(WPARAM, LPARAM text);
     DECLARE_MESSAGE_MAP()
 
   private:
@@ -59,7 +64,8 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     void ReleaseFinishedWriters();
     // Tells every worker to stop and cancels their pending transfers.
     void StopWorkers();
-    // Waits for every worker to end, cancelling again while they have not.
+    // Waits for every worker to end, cancelling again while they have not, within the close's
+    // bound (CToolDlg::FinishClose).
     void WaitForWorkers();
     void WaitForThread(CWinThread* thread);
 
@@ -71,7 +77,7 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     IoCanceller pollCanceller_;   // the poller's PIPE00 handle
     IoCanceller writeCanceller_;  // the digit writers' PIPE01 handles
     std::vector<Writer> writers_;
-    bool closing_ = false;
+    bool closing_ = false;  // window thread only
     bool detecting_ = false;
     bool detectAgain_ = false;
 };

@@ -9,7 +9,8 @@ class WorkerOwner {
     virtual bool Running() const = 0;
     // Shows a report: the lamps and the clock text. Called on the poller's thread.
     virtual void UpdateStatusDisplay(const StatusReport& report) = 0;
-    // Shows a worker's failure (caption "Test Error", no icon). Called on the worker's thread.
+    // Shows a worker's failure (caption "Test Error", no icon), unless the window is closing:
+    // the window decides that on its own thread. Called on the worker's thread.
     virtual void ShowWorkerFailure(const char* text) = 0;
 
   protected:

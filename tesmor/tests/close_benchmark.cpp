@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "board_link.h"
+#include "close_wait.h"
 #include "io_cancel.h"
 #include "poll_worker.h"
 #include "vboard/board.h"
@@ -55,6 +56,7 @@ void BM_CloseWhileThePollerWaits(benchmark::State& state) {
         PollJob job;
         job.owner = &owner;
         job.canceller = &canceller;
+        DevicePath.CopyTo(job.devicePath);
         for (auto _ : state) {
             owner.running = true;
             job.active = true;
@@ -66,7 +68,8 @@ void BM_CloseWhileThePollerWaits(benchmark::State& state) {
             const auto start = std::chrono::steady_clock::now();
             owner.running = false;
             canceller.CancelAll();
-            while (WaitForSingleObject(thread, 50) == WAIT_TIMEOUT) canceller.CancelAll();
+            WaitForWorkersWithin(
+                {thread}, kCloseWaitMs, [&] { canceller.CancelAll(); }, WaitForSingleObject);
             state.SetIterationTime(
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
             CloseHandle(thread);
@@ -82,6 +85,35 @@ BENCHMARK(BM_CloseWhileThePollerWaits)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(30)
+    ->ReportAggregatesOnly(true);
+
+// The floor: one request the board answers at once (the board-type query on an open device).
+void BM_FloorOneBoardRoundTrip(benchmark::State& state) {
+    const std::string dir =
+        (std::filesystem::temp_directory_path() / ("close-floor-" + std::to_string(::getpid()))).string();
+    std::filesystem::create_directories(dir);
+    standin::SetBusDirectory(dir);
+    {
+        vboard::Board board(
+            {.busDir = dir, .eepromFile = dir + "/eeprom.bin", .diagnostics = [](const std::string&) {}});
+        HANDLE device = board.Start() && FindBoard() == 0 ? OpenBoardDevice() : INVALID_HANDLE_VALUE;
+        if (device == INVALID_HANDLE_VALUE) {
+            state.SkipWithError("no board");
+            return;
+        }
+        for (auto _ : state) {
+            BYTE type = 0;
+            benchmark::DoNotOptimize(QueryBoardType(device, type));
+        }
+        CloseBoardHandle(device);
+    }
+    standin::SetBusDirectory("");
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(BM_FloorOneBoardRoundTrip)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -85,6 +85,35 @@ BENCHMARK(BM_CloseWhileAReadStalls)
     ->Repetitions(30)
     ->ReportAggregatesOnly(true);
 
+// The floor: one request the board answers at once (the board-type query on an open device).
+void BM_FloorOneBoardRoundTrip(benchmark::State& state) {
+    const std::string dir =
+        (std::filesystem::temp_directory_path() / ("close-floor-" + std::to_string(::getpid()))).string();
+    std::filesystem::create_directories(dir);
+    standin::SetBusDirectory(dir);
+    {
+        vboard::Board board(
+            {.busDir = dir, .eepromFile = dir + "/eeprom.bin", .diagnostics = [](const std::string&) {}});
+        HANDLE device = board.Start() && FindBoard() == 0 ? OpenBoardDevice() : INVALID_HANDLE_VALUE;
+        if (device == INVALID_HANDLE_VALUE) {
+            state.SkipWithError("no board");
+            return;
+        }
+        for (auto _ : state) {
+            BYTE type = 0;
+            benchmark::DoNotOptimize(QueryBoardType(device, type));
+        }
+        CloseBoardHandle(device);
+    }
+    standin::SetBusDirectory("");
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(BM_FloorOneBoardRoundTrip)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
 }  // namespace
 
 BENCHMARK_MAIN();
