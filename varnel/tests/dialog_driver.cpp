@@ -26,9 +26,16 @@ void RecordingDlg::JobEnded(int ticket) {
 }
 
 void RecordingDlg::DetectBoard() {
-    if (beforeDetection) beforeDetection();
+    // Copies: a hook may replace the hooks.
+    if (auto before = beforeDetection) before();
     ++detections_;
     CVarnelDlg::DetectBoard();
+    if (auto after = afterDetection) after();
+}
+
+LRESULT RecordingDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DEVICECHANGE) ++deviceChanges_;
+    return CVarnelDlg::WindowProc(message, wParam, lParam);
 }
 
 int RecordingDlg::JobsEnded() const {

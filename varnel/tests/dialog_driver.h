@@ -18,15 +18,20 @@ class RecordingDlg : public CVarnelDlg {
     void JobEnded(int ticket) override;
     int JobsEnded() const;
 
-    // Counts the detections; runs the hook, when set, on the window's thread before each.
+    // Counts the detections; runs the hooks, when set, on the window's thread around each.
     void DetectBoard() override;
     int Detections() const { return detections_; }
-    std::function<void()> beforeDetection;
+    std::function<void()> beforeDetection, afterDetection;
+
+    // Counts the device-change notifications the window received.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int DeviceChanges() const { return deviceChanges_; }
 
   private:
     mutable std::mutex lock_;
     int jobsEnded_ = 0;
     std::atomic<int> detections_{0};
+    std::atomic<int> deviceChanges_{0};
 };
 
 struct ShownBox {

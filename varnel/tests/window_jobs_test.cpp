@@ -266,6 +266,9 @@ TEST_P(VarnelClosing, EndsTheRunningJobBeforeTheDialogIsGone) {
     EXPECT_EQ(standin::OpenHandleCount(), handlesBefore);
     EXPECT_GE(Requests(board, c.target, LogOp::Cancel, 0, mark), 1u)
         << "the stalled request was not cancelled";
+    // The cancel sticks: the worker issues no pipe reset after it (one would stall too).
+    for (const char* pipe : {"PIPE02", "PIPE03"})
+        EXPECT_EQ(Requests(board, pipe, LogOp::Ioctl, vboard::kIoctlResetPipe, mark), 0u) << pipe;
     EXPECT_EQ(driver.BoxCount(), 0u) << "a closing window shows no worker failure";
 }
 

@@ -1,10 +1,12 @@
 // Device-change notifications on Linux: the board bus directory.
 //
 // Boards on the local board bus add and remove their socket and rename a
-// state file in one directory on every plug and unplug. Every change
-// notification for that directory becomes one WM_DEVICECHANGE
-// (DBT_DEVNODES_CHANGED) to each open dialog, as Windows broadcasts a change
-// of its device tree to the top-level windows.
+// state file in one directory on every plug and unplug. Each change of the
+// boards that detection can find there (one arriving or leaving, plugged or
+// unplugged) becomes one WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to each open
+// dialog, as Windows broadcasts a change of its device tree to the top-level
+// windows; the directory's other changes (temporary files, TCP endpoints)
+// send nothing.
 #pragma once
 
 #include <QString>

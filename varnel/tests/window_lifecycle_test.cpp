@@ -1,0 +1,198 @@
+// The window's life cycle around its jobs: a close whose driver never lets go, a job's end
+// meeting a detection, one board per job, device changes during a close and on the bus.
+#include <afx_testing.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "board_link.h"
+#include "child_process.h"
+#include "winapi_standin.h"
+#include "window_fixture.h"
+
+namespace {
+
+using vboard::Fault;
+using vboard::FaultMode;
+using vboard::LogOp;
+using vboard::LogStatus;
+using vboard::Target;
+
+using VarnelLifeCycle = VarnelWindowTest;
+
+constexpr char kChildBus[] = "VARNEL_CLOSE_CHILD_BUS";
+
+// The child's half of the test below, which runs it: the close ends its process.
+TEST(VarnelBoundedClose, DISABLED_Child) {
+    const char* bus = std::getenv(kChildBus);
+    if (bus == nullptr) GTEST_SKIP() << "run by AReadTheDriverNeverLetsGoEndsTheProgramAtTheBound";
+    standin::SetBusDirectory(bus);
+    DialogDriver driver;
+    RecordingDlg dlg;
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        Click(d, IDC_READ);
+        ASSERT_TRUE(WaitFor([] { return standin::PendingRequestCount() > 0; }));
+        std::printf("closing\n");
+        std::fflush(stdout);
+        CloseBox(d);
+    });
+    std::printf("the dialog returned\n");
+}
+
+// The driver never completes the cancelled read. The close used to wait for it for ever, with
+// the window gone; now the program ends once the close's bound has run out, without a
+// sanitizer report (no leak, no race) on the way out.
+TEST(VarnelBoundedClose, AReadTheDriverNeverLetsGoEndsTheProgramAtTheBound) {
+    PrivateBus bus;
+    vboard::Board& board = bus.AddBoard();
+    board.SetFault(Target::Transfer, Fault{FaultMode::Immediate});  // so that only the read pends
+    board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});
+    board.SetCancelDelay(vboard::kCancelIgnored);
+
+    const ChildOutcome child = RunThisProgram(
+        {"--gtest_filter=VarnelBoundedClose.DISABLED_Child", "--gtest_also_run_disabled_tests"},
+        {std::string(kChildBus) + "=" + bus.Directory(), "QT_QPA_PLATFORM=offscreen"}, 30000);
+    ASSERT_TRUE(child.ended) << "the process outlived its window by 30 s\n" << child.output;
+    EXPECT_EQ(child.exitCode, 0) << child.output;
+    EXPECT_NE(child.output.find("closing"), std::string::npos) << child.output;
+    EXPECT_EQ(child.output.find("the dialog returned"), std::string::npos) << "the close waited for the read";
+    EXPECT_EQ(child.output.find("Sanitizer"), std::string::npos) << child.output;
+
+    // The board had the read cancelled and never answered it; the end of the process closed
+    // the pipe, at about the bound after the cancel.
+    std::vector<vboard::LogEntry> closes;
+    ASSERT_TRUE(Eventually([&] {
+        closes = LogEntries(board, "PIPE02", LogOp::Close);
+        return !closes.empty();
+    }));
+    const auto cancels = LogEntries(board, "PIPE02", LogOp::Cancel);
+    ASSERT_FALSE(cancels.empty());
+    for (const auto& e : LogEntries(board, "PIPE02", LogOp::Read))
+        EXPECT_NE(e.status, LogStatus::Completed) << "the read was answered after all";
+    const auto closeMs = static_cast<int>(closes.front().timeMs - cancels.front().timeMs);
+    RecordProperty("close_ms", closeMs);
+    std::printf("the process ended %d ms after the cancel\n", closeMs);
+}
+
+// A job's end and a detection used to race: the worker marked its job ended and only then gave
+// the buttons back, so a detection in between enabled them, a click started a second job, and
+// the first job's late calls turned the buttons on while the second ran.
+TEST_F(VarnelLifeCycle, AJobsEndAndADetectionCannotInterleave) {
+    vboard::Board& board = bus.AddBoard();
+    // The read ends within the device change's settle sleep, while the window cannot serve it.
+    board.SetFault(Target::Pipe02, Fault{FaultMode::Delay, 100});
+    bool secondJob = false;
+    auto before = [&] {
+        // The first job has closed its handles and waits for the window to take its end.
+        const bool closed = Eventually([&] { return !LogEntries(board, "device", LogOp::Close).empty(); });
+        ASSERT_TRUE(closed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    auto after = [&] {
+        dlg.beforeDetection = {};
+        dlg.afterDetection = {};
+        if (!Enabled(dlg, IDC_READ)) return;
+        board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});
+        Click(dlg, IDC_READ);
+        secondJob = true;
+    };
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        dlg.beforeDetection = before;
+        dlg.afterDetection = after;
+        Click(d, IDC_READ);
+        afx::testing::SimulateDeviceChange();
+        ASSERT_TRUE(WaitFor([&] { return dlg.JobsEnded() >= 1; }));
+        EXPECT_FALSE(secondJob && ButtonsOn(d))
+            << "the first job's end turned the buttons on during the second";
+        if (!secondJob) EXPECT_TRUE(ButtonsOn(d)) << "the job that held the buttons gave them back";
+    });
+    EXPECT_EQ(driver.BoxCount(), 0u);
+}
+
+// A job used to open the device and then the pipe, each on the device path of the moment; a
+// detection in between sent the transfer request to one board and the data to the other.
+// Here the path changes between the two boards all the time while jobs run, as detections
+// that find first one, then the other, would change it.
+TEST_F(VarnelLifeCycle, AJobOpensDeviceAndPipeOnOneBoard) {
+    vboard::Board& first = bus.AddBoard();
+    vboard::Board& second = bus.AddBoard();
+    const std::string paths[2] = {first.DevicePath(), second.DevicePath()};
+    std::uint64_t marks[2] = {};
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        marks[0] = LogMark(first);
+        marks[1] = LogMark(second);
+        std::atomic<bool> done{false};
+        std::thread detections([&] {
+            for (int i = 0; !done; ++i) DevicePath.Store(paths[i % 2].c_str());
+        });
+        for (int job = 0; job < 20 && driver.BoxCount() == 0; ++job) RunJob(dlg, IDC_READ);
+        done = true;
+        detections.join();
+        EXPECT_TRUE(ButtonsOn(d));
+    });
+    EXPECT_EQ(driver.BoxCount(), 0u) << driver.Boxes().front().text;
+    auto opens = [](const vboard::Board& board, const char* target, std::uint64_t mark) {
+        std::size_t n = 0;
+        for (const auto& e : LogEntries(board, target, LogOp::Open)) n += e.sequence > mark;
+        return n;
+    };
+    EXPECT_EQ(opens(first, "device", marks[0]), opens(first, "PIPE02", marks[0]));
+    EXPECT_EQ(opens(second, "device", marks[1]), opens(second, "PIPE02", marks[1]));
+    EXPECT_EQ(opens(first, "device", marks[0]) + opens(second, "device", marks[1]), 20u);
+}
+
+// A device change that reached the window while its close waited for a worker (a sent message,
+// served by that wait as on Windows) used to run a full detection, 200 ms settle sleep first.
+TEST_F(VarnelLifeCycle, ADeviceChangeDuringTheCloseRunsNoDetection) {
+    vboard::Board& board = bus.AddBoard();
+    board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});
+    board.SetCancelDelay(300);  // the close waits this long for the read
+    int detectionsBefore = 0;
+    std::thread notifier;
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        const std::uint64_t mark = LogMark(board);
+        Click(d, IDC_READ);
+        ASSERT_TRUE(WaitFor([&] { return RequestPending(board, "PIPE02", LogOp::Read, 0, mark); }));
+        detectionsBefore = dlg.Detections();
+        notifier = std::thread([&] {
+            ASSERT_TRUE(Eventually([&] { return Requests(board, "PIPE02", LogOp::Cancel, 0, mark) > 0; }));
+            dlg.SendMessage(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        });
+        CloseBox(d);
+    });
+    notifier.join();
+    EXPECT_EQ(dlg.DeviceChanges(), 1) << "the device change did not reach the closing window";
+    EXPECT_EQ(dlg.Detections(), detectionsBefore);
+    EXPECT_EQ(driver.BoxCount(), 0u);
+}
+
+// The bus directory changes several times for one plug or unplug (a state file written through
+// a temporary one, a socket, a TCP endpoint); each change of the boards on the bus is one
+// device change and one detection, as on Windows.
+TEST_F(VarnelLifeCycle, EachChangeOfTheBoardsRunsOneDetection) {
+    driver.Run(dlg, [&](CVarnelDlg&) {
+        // Lets a second detection, 200 ms after a second notification, show up if there is one.
+        auto settle = [&](int expected) {
+            EXPECT_TRUE(WaitFor([&] { return dlg.Detections() >= expected; }));
+            afx::testing::ServeEventsUntil([] { return false; }, 600);
+            EXPECT_EQ(dlg.Detections(), expected);
+        };
+        int expected = dlg.Detections();
+        vboard::Board& board = bus.AddBoard();
+        settle(++expected);
+        EXPECT_EQ(Title(dlg), BoardTypeTitle(0x21));
+        board.Unplug();
+        settle(++expected);
+        EXPECT_EQ(Title(dlg), kNoBoardTitle);
+        board.Plug();
+        settle(++expected);
+        board.Stop();
+        settle(++expected);
+        EXPECT_EQ(Title(dlg), kNoBoardTitle);
+        EXPECT_EQ(dlg.DeviceChanges(), expected - 1);
+    });
+}
+
+}  // namespace
