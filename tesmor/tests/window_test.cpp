@@ -10,11 +10,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "board_bus.h"
+#include "child_process.h"
 #include "tesmor_dlg.h"
 #include "tesmor_resources.h"
 
@@ -106,6 +109,15 @@ struct DisplayRecorder : vboard::BoardObserver {
 
 const CString kKnown("   QL-3306"), kNoBoard("No Board Attached ");
 
+constexpr char kChildBus[] = "TESMOR_CLOSE_CHILD_BUS";
+
+int ResetsOn(const vboard::Board& board, const std::string& pipe) {
+    int resets = 0;
+    for (const auto& e : PipeLog(board, pipe))
+        resets += e.op == vboard::LogOp::Ioctl && e.code == vboard::kIoctlResetPipe;
+    return resets;
+}
+
 }  // namespace
 
 class TesmorWindowTest : public QObject {
@@ -126,6 +138,9 @@ class TesmorWindowTest : public QObject {
 
   private slots:
     void init() {
+        afx::testing::SetTerminateHook([](UINT) {
+            std::fputs("a close ended the program: a worker did not end within the bound\n", stderr);
+        });
         bus_ = std::make_unique<BoardBus>(QTest::currentTestFunction());
         board_ = nullptr;
         boxes_.clear();
@@ -390,6 +405,103 @@ class TesmorWindowTest : public QObject {
         for (const auto& e : PipeLog(*board_, "PIPE00"))
             cancelled |= e.op == vboard::LogOp::Read && e.error == 995;
         QVERIFY(cancelled);
+        // The cancel sticks: the poller issues no pipe reset after it (one would stall too).
+        QCOMPARE(ResetsOn(*board_, "PIPE00"), 0);
+    }
+
+    // Closing while a digit write waits on the board (the write, or the reset after its time
+    // ran out) used to show "Data transfer on PIPE01 failed! Aborted." once the window had gone.
+    void closingWhileADigitWriteWaitsShowsNothing() {
+        QVERIFY(AddBoard());
+        board_->SetFault(vboard::Target::Pipe01, {vboard::FaultMode::Stall, 0});
+        board_->SetFault(vboard::Target::Reset, {vboard::FaultMode::Stall, 0});
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            SendValue(dlg, "5");
+            QVERIFY(Until([&] { return RequestPending(*board_, "PIPE01", vboard::LogOp::Write); }));
+            dlg.SendMessage(WM_COMMAND, IDCANCEL);
+        });
+        QCOMPARE(CountOps(*board_, "PIPE01", vboard::LogOp::Cancel), 1);
+        QCOMPARE(int(boxes_.size()), 0);
+    }
+
+    // The board takes a digit write only after its 50 ms have run out, and the cancel comes
+    // too late (the board ignores it). The value did reach the display: no failure is shown
+    // and the pipe is not reset.
+    void aWriteTakenJustAfterItsTimeCounts() {
+        QVERIFY(AddBoard());
+        board_->SetFault(vboard::Target::Pipe01, {vboard::FaultMode::Delay, 300});
+        board_->SetCancelDelay(vboard::kCancelIgnored);
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            SendValue(dlg, "7");
+            // The writer closes its pipe after it has reported whatever it reports.
+            QVERIFY(Until([&] { return CountOps(*board_, "PIPE01", vboard::LogOp::Close) == 1; }));
+            board_->SetCancelDelay(0);  // so that the close can end the poller
+        });
+        QCOMPARE(board_->Display(), (vboard::Digits{0, 0, 0, 0, 0, 0, 0, 7}));
+        QCOMPARE(CountOps(*board_, "PIPE01", vboard::LogOp::Cancel), 1);  // the time did run out
+        QCOMPARE(int(boxes_.size()), 0);
+        QCOMPARE(ResetsOn(*board_, "PIPE01"), 0);
+    }
+
+    // The running check opens the device and closes it again; `device` keeps no closed
+    // handle's value.
+    void theRunningCheckKeepsNoClosedHandle() {
+        QVERIFY(AddBoard());
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            QVERIFY(Until([&] { return Polling(); }));
+            const int closes = CountOps(*board_, "device", vboard::LogOp::Close);
+            afx::testing::SimulateDeviceChange();
+            QVERIFY(Until([&] { return CountOps(*board_, "device", vboard::LogOp::Close) > closes; }));
+            QVERIFY(Until([&] { return dlg.device == nullptr; }));
+            QCOMPARE(CountOps(*board_, "PIPE00", vboard::LogOp::Open), 1);  // the connection went on
+        });
+    }
+
+    // The child's half of the test below, which runs it: the close ends its process.
+    void boundedCloseChild() {
+        const char* bus = std::getenv(kChildBus);
+        if (bus == nullptr) QSKIP("run by aPollerTheDriverNeverLetsGoEndsTheProgramAtTheBound");
+        standin::SetBusDirectory(bus);
+        afx::testing::SetTerminateHook({});  // the real end is what the parent checks
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            QVERIFY(Until([] { return standin::PendingRequestCount() > 0; }));
+            std::printf("closing\n");
+            std::fflush(stdout);
+            dlg.SendMessage(WM_COMMAND, IDCANCEL);
+        });
+        std::printf("the dialog returned\n");
+    }
+
+    // The poller's read is cancelled at close and the driver never completes it. The close
+    // used to wait for it for ever, with the window gone; now the program ends once the
+    // close's bound has run out, without a sanitizer report on the way out.
+    void aPollerTheDriverNeverLetsGoEndsTheProgramAtTheBound() {
+        QVERIFY(AddBoard());
+        board_->SetFault(vboard::Target::Pipe00, {vboard::FaultMode::Stall, 0});
+        board_->SetCancelDelay(vboard::kCancelIgnored);
+        const ChildOutcome child = RunThisProgram(
+            {"boundedCloseChild"},
+            {std::string(kChildBus) + "=" + bus_->Directory(), "QT_QPA_PLATFORM=offscreen"}, 30000);
+        QVERIFY2(child.ended, qPrintable("the process outlived its window by 30 s\n" +
+                                         QString::fromStdString(child.output)));
+        QVERIFY2(child.exitCode == 0, child.output.c_str());
+        QVERIFY2(child.output.find("closing") != std::string::npos, child.output.c_str());
+        QVERIFY2(child.output.find("the dialog returned") == std::string::npos,
+                 "the close waited for the read");
+        QVERIFY2(child.output.find("Sanitizer") == std::string::npos, child.output.c_str());
+        QVERIFY(Until([&] { return CountOps(*board_, "PIPE00", vboard::LogOp::Close) == 1; }));
+        QCOMPARE(CountOps(*board_, "PIPE00", vboard::LogOp::Read, true), 0);  // never answered
+        std::uint64_t cancelled = 0, closed = 0;
+        for (const auto& e : PipeLog(*board_, "PIPE00")) {
+            if (e.op == vboard::LogOp::Cancel && !cancelled) cancelled = e.timeMs;
+            if (e.op == vboard::LogOp::Close) closed = e.timeMs;
+        }
+        QVERIFY(cancelled != 0);
+        qInfo("the process ended %d ms after the cancel", int(closed - cancelled));
     }
 
     // With no poller started, and after one that ended on its own, closing waits on nothing

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -44,6 +45,10 @@ int RecordingDlg::JobsEnded() const {
 }
 
 DialogDriver::DialogDriver() {
+    afx::testing::SetTerminateHook([](UINT) {
+        ADD_FAILURE() << "a close ended the program: a worker did not end within the bound";
+        std::fputs("a close ended the program: a worker did not end within the bound\n", stderr);
+    });
     afx::testing::SetMessageBoxHook([this](HWND, const CString& text, const CString& caption, UINT type) {
         const ShownBox box{text.str(), caption.str(), type};
         std::function<void(const ShownBox&)> handler;
@@ -58,7 +63,10 @@ DialogDriver::DialogDriver() {
     });
 }
 
-DialogDriver::~DialogDriver() { afx::testing::SetMessageBoxHook({}); }
+DialogDriver::~DialogDriver() {
+    afx::testing::SetMessageBoxHook({});
+    afx::testing::SetTerminateHook({});
+}
 
 INT_PTR DialogDriver::Run(CVarnelDlg& dlg, const std::function<void(CVarnelDlg&)>& script) {
     afx::testing::OnNextDialogShown([&](CDialog&) {

@@ -47,7 +47,10 @@ HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 void AfxEnableControlContainer() {}
 
-void AfxTerminateProcess(UINT exitCode) { afx::backend::TerminateProcessNow(exitCode); }
+void AfxTerminateProcess(UINT exitCode) {
+    afx::detail::CallTerminateHook(exitCode);
+    afx::backend::TerminateProcessNow(exitCode);
+}
 
 #ifndef _WIN32
 HICON LoadIconA(HINSTANCE, LPCSTR lpIconName) {

@@ -70,6 +70,9 @@ struct WndAccess {
     static BOOL InitDialog(CDialog& dlg);
 };
 
+// AfxTerminateProcess's hook of afx_testing.h: runs it when set (aborting if it returns).
+void CallTerminateHook(UINT exitCode);
+
 // The message-box hook of afx_testing.h (empty when unset).
 int CallMessageBoxHook(bool* hooked, HWND owner, const CString& text, const CString& caption, UINT type);
 

@@ -32,6 +32,13 @@ CDialog* ActiveDialog();
 using MessageBoxHook = std::function<int(HWND owner, const CString& text, const CString& caption, UINT type)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
+// Runs instead of ending the process while set, when AfxTerminateProcess is called (a close
+// whose wait for its workers ran out). A test run in-process must not end quietly halfway: a
+// hook reports it and aborts (the process cannot go on: the end was called because memory
+// still in use would otherwise be freed). If the hook returns, the program aborts. An empty
+// function restores the real end, which a test that checks it runs in a child process.
+void SetTerminateHook(std::function<void(UINT exitCode)> hook);
+
 // Queues message for dlg's window (as PostMessage does); it is delivered
 // through the dialog's message map when its thread next serves events.
 void PostToDialog(CDialog& dlg, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
