@@ -5,10 +5,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "board_link.h"
 #include "child_process.h"
+#include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 #include "window_fixture.h"
 
@@ -180,16 +183,35 @@ TEST_F(VarnelLifeCycle, EachChangeOfTheBoardsRunsOneDetection) {
             afx::testing::ServeEventsUntil([] { return false; }, 600);
             EXPECT_EQ(dlg.Detections(), expected);
         };
+        // The board acts on a thread of its own, as another process would, while the window
+        // serves its events and so sees each step of the board's writing apart.
+        auto onTheSide = [&](const std::function<void()>& act) {
+            std::atomic<bool> done{false};
+            std::thread side([&] {
+                act();
+                done = true;
+            });
+            WaitFor([&] { return done.load(); });
+            side.join();
+        };
         int expected = dlg.Detections();
-        vboard::Board& board = bus.AddBoard();
+        vboard::Board* board = nullptr;
+        onTheSide([&] { board = &bus.AddBoard(); });
         settle(++expected);
         EXPECT_EQ(Title(dlg), BoardTypeTitle(0x21));
-        board.Unplug();
+        // A board's temporary file alone (a slow disk keeps it apart from its rename) is no
+        // change of the boards.
+        const std::string temporary = vbus::StatePath(bus.Directory(), board->Slot()) + ".tmp1";
+        std::ofstream(temporary) << "plugged\n";
+        afx::testing::ServeEventsUntil([] { return false; }, 100);
+        std::filesystem::remove(temporary);
+        settle(expected);
+        onTheSide([&] { board->Unplug(); });
         settle(++expected);
         EXPECT_EQ(Title(dlg), kNoBoardTitle);
-        board.Plug();
+        onTheSide([&] { board->Plug(); });
         settle(++expected);
-        board.Stop();
+        onTheSide([&] { board->Stop(); });
         settle(++expected);
         EXPECT_EQ(Title(dlg), kNoBoardTitle);
         EXPECT_EQ(dlg.DeviceChanges(), expected - 1);
