@@ -85,27 +85,34 @@ TEST(VarnelBoundedClose, AReadTheDriverNeverLetsGoEndsTheProgramAtTheBound) {
 // the first job's late calls turned the buttons on while the second ran.
 TEST_F(VarnelLifeCycle, AJobsEndAndADetectionCannotInterleave) {
     vboard::Board& board = bus.AddBoard();
-    // The read ends within the device change's settle sleep, while the window cannot serve it.
-    board.SetFault(Target::Pipe02, Fault{FaultMode::Delay, 100});
+    // The write ends within the device change's settle sleep, while the window cannot serve it.
+    board.SetFault(Target::Pipe03, Fault{FaultMode::Delay, 100});
+    std::uint64_t mark = 0;
     bool secondJob = false;
     auto before = [&] {
         // The first job has closed its handles and waits for the window to take its end.
-        const bool closed = Eventually([&] { return !LogEntries(board, "device", LogOp::Close).empty(); });
+        const bool closed = Eventually([&] {
+            for (const auto& e : LogEntries(board, "device", LogOp::Close))
+                if (e.sequence > mark) return true;
+            return false;
+        });
         ASSERT_TRUE(closed);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     };
     auto after = [&] {
         dlg.beforeDetection = {};
         dlg.afterDetection = {};
-        if (!Enabled(dlg, IDC_READ)) return;
-        board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});
-        Click(dlg, IDC_READ);
+        if (!Enabled(dlg, IDC_WRITE)) return;
+        board.SetFault(Target::Pipe03, Fault{FaultMode::Stall});
+        Click(dlg, IDC_WRITE);
         secondJob = true;
     };
     driver.Run(dlg, [&](CVarnelDlg& d) {
+        Type(d, IDC_WRITE_DATA, "01");
         dlg.beforeDetection = before;
         dlg.afterDetection = after;
-        Click(d, IDC_READ);
+        mark = LogMark(board);
+        Click(d, IDC_WRITE);
         afx::testing::SimulateDeviceChange();
         ASSERT_TRUE(WaitFor([&] { return dlg.JobsEnded() >= 1; }));
         EXPECT_FALSE(secondJob && ButtonsOn(d))
