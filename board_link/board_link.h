@@ -5,9 +5,9 @@
 // invalid-handle value) and are never shown; callers decide what the user sees.
 #pragma once
 
-#include <setupapi.h>
 #include <windows.h>
 #include <winioctl.h>
+#include <setupapi.h>
 
 #include <cstddef>
 #include <mutex>
@@ -59,7 +59,7 @@ static_assert(sizeof(ControlBlock) == 16);
 // buffer. Discovery writes it on the window's thread while workers read it to open pipes,
 // so every access goes through the lock and readers take a whole copy.
 class DevicePathBuffer {
-  public:
+public:
     static constexpr std::size_t kSize = 256;
     // Room is kept for a backslash, a six-character pipe name and the NUL.
     static constexpr std::size_t kMaxDevicePath = kSize - 8;
@@ -69,7 +69,7 @@ class DevicePathBuffer {
     void CopyTo(char (&out)[kSize]) const;
     std::string Get() const;
 
-  private:
+private:
     mutable std::mutex lock_;
     char path_[kSize] = {};
 };

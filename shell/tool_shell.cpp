@@ -7,10 +7,10 @@ CToolDlg::CToolDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent) {
 }
 
 BEGIN_MESSAGE_MAP(CToolDlg, CDialog)
-ON_WM_SYSCOMMAND()
-ON_WM_PAINT()
-ON_WM_QUERYDRAGICON()
-ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
 END_MESSAGE_MAP()
 
 BOOL CToolDlg::OnInitDialog() {

@@ -17,20 +17,20 @@ constexpr UINT IDM_ABOUTBOX = 0x0010;
 constexpr DWORD SettleDelay = 200;
 
 class CAboutDlg : public CDialog {
-  public:
+public:
     CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 };
 
 // Base of CVarnelDlg and CTesmorDlg: dialog 102 with icon 128. A tool supplies DetectBoard
 // and, if it needs one, its own initialisation.
 class CToolDlg : public CDialog {
-  public:
+public:
     explicit CToolDlg(CWnd* pParent = nullptr);
 
     // Finds the board, names it in the title and sets the tool's action buttons.
     virtual void DetectBoard() = 0;
 
-  protected:
+protected:
     // Framework initialisation, icon 128 as big and small icon, InitTool(), DetectBoard().
     BOOL OnInitDialog() override;
     virtual void InitTool() {}

@@ -25,6 +25,5 @@ BoardIdentity IdentifyBoard() {
     const int queried = QueryBoardType(device, type);
     CloseBoardHandle(device);
     if (queried != 0) return {BoardPresence::Absent, 0, kNoBoardTitle};
-    return {IsKnownBoardType(type) ? BoardPresence::Known : BoardPresence::Unknown, type,
-            BoardTypeTitle(type)};
+    return {IsKnownBoardType(type) ? BoardPresence::Known : BoardPresence::Unknown, type, BoardTypeTitle(type)};
 }

@@ -5,8 +5,7 @@
 
 #include "board_link.h"
 
-const GUID BOARD_INTERFACE_GUID = {
-    0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
+const GUID BOARD_INTERFACE_GUID = {0x77F49320, 0x16EF, 0x11D2, {0xAD, 0x51, 0x00, 0x60, 0x97, 0xB5, 0x14, 0xDD}};
 
 namespace {
 
@@ -54,8 +53,7 @@ HANDLE EnumerateBoardInterfaces(const GUID& guid, DevicePathBuffer& pathOut) {
     }
 }
 
-HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceData,
-                       DevicePathBuffer& pathOut) {
+HANDLE OpenInterfaceAt(HDEVINFO deviceSet, PSP_DEVICE_INTERFACE_DATA interfaceData, DevicePathBuffer& pathOut) {
     // Size query: with no buffer the call fails with ERROR_INSUFFICIENT_BUFFER and tells the size.
     DWORD required = 0;
     if (SetupDiGetDeviceInterfaceDetailA(deviceSet, interfaceData, nullptr, 0, &required, nullptr) ||

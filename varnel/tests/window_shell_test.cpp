@@ -1,12 +1,12 @@
 // What the shared shell gives Varnel's window: the about box on the system command, the
 // icon, and detection after device changes. With VT_SCREENSHOT_DIR set, the main dialog and
 // the about box are also saved there as PNG files.
-#include <afx_testing.h>
-
 #include <QApplication>
 #include <QWidget>
 #include <cstdlib>
 #include <string>
+
+#include <afx_testing.h>
 
 #include "tool_shell.h"
 #include "window_fixture.h"

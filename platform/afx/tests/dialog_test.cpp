@@ -406,8 +406,13 @@ class DialogTest : public QObject {
         standin::SetBusDirectory(bus.path().toStdString());
         CTestDlg dlg;
         Run(dlg, [&] {
+            // A board's socket (its name is what the bus lists), not yet plugged: no board to find.
+            QFile socket(bus.path() + "/board-1.sock");
+            QVERIFY(socket.open(QIODevice::WriteOnly));
+            socket.close();
             const int before = dlg.deviceChanges;
             // A board's atomic state update: write a temporary file, rename it over the state file.
+            // Now there is a board to find: one device change.
             const QString tmp = bus.path() + "/board-1.state.tmp";
             QFile f(tmp);
             QVERIFY(f.open(QIODevice::WriteOnly));
