@@ -1,14 +1,26 @@
 # Checks of the Windows build (included by cmake/windows-programs.cmake, top-level scope).
 #
-# windows.pe.<tool>     the executable's format, subsystem and imports (objdump on the host)
-# windows.wine.<check>  the programs under wine on a virtual X server, looked at and driven
-#                       by dialog_probe, a small Win32 program built here
+# windows.pe.<tool>      the executable's format, subsystem, versions and imports (objdump on
+#                        the host)
+# windows.wine.<check>   the programs under wine on a virtual X server, looked at and driven
+#                        by dialog_probe, a small Win32 program built here
+# windows.wine32.<tool>  (64-bit twin, where wine32 runs emulated) the shipped 32-bit tool
+#                        itself under wine32, looked at by the twin's probe
 #
-# The wine checks need wine for this build's architecture: /usr/lib/wine/wine (wine32)
-# for the 32-bit build, /usr/lib/wine/wine64 for the 64-bit twin. A kernel without i386
-# support cannot run wine32 at all; the 32-bit build then registers no wine checks and
-# the windows-x64 twin runs them on the same sources.
+# The wine checks need wine for this build's architecture: /usr/lib/wine/wine (wine32) for
+# the 32-bit build, /usr/lib/wine/wine64 for the 64-bit twin. How wine32 runs decides what
+# the 32-bit build checks (tests/windows/wine32_mode.sh):
+#   native    every wine check runs on the 32-bit build itself
+#   emulated  qemu user-mode emulation, a hundred times slower: the 32-bit build registers no
+#             wine checks; the windows-x64 twin runs them on the same sources, and starts the
+#             shipped varnel.exe and tesmor.exe under wine32 in its own prefix: no board,
+#             title, layout, icons, about box
+#   none      the twin runs every wine check; the shipped executables are looked at as files
 set(vt_checks_dir ${CMAKE_SOURCE_DIR}/tests/windows)
+execute_process(COMMAND ${vt_checks_dir}/wine32_mode.sh OUTPUT_VARIABLE vt_wine32_mode
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${vt_checks_dir}/wine32_mode.sh --explain OUTPUT_VARIABLE vt_wine32_explained
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(vt_pe_format pei-i386)
@@ -33,14 +45,19 @@ target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
 set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
 
 set(vt_wine_runs FALSE)
-if(EXISTS ${vt_wine_loader})
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(vt_wine32_mode STREQUAL "native")
+    set(vt_wine_runs TRUE)
+  endif()
+  message(STATUS "Wine checks: ${vt_wine32_explained}")
+elseif(EXISTS ${vt_wine_loader})
   execute_process(COMMAND ${vt_wine_loader} --version RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
   if(rc EQUAL 0)
     set(vt_wine_runs TRUE)
   endif()
 endif()
 if(NOT vt_wine_runs)
-  message(STATUS "Wine checks: ${vt_wine_loader} does not run here; none registered in this build")
+  message(STATUS "Wine checks: none registered in this build (${CMAKE_SIZEOF_VOID_P}-byte pointers)")
   return()
 endif()
 
@@ -73,19 +90,31 @@ foreach(tool ${vt_tools})
   set_tests_properties(windows.wine.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
 endforeach()
 
-# The shipped 32-bit executables, where only this 64-bit twin runs under wine: their icons,
-# bitmaps and version resource, loaded as data by the probe.
-set(VT_WINDOWS_32BIT_DIR "" CACHE PATH "The 32-bit Windows build, whose resources the 64-bit twin checks")
+# The shipped 32-bit executables, where only this 64-bit twin runs every wine check. Where
+# wine32 runs emulated, each tool starts under it in this build's prefix (a 64-bit one, which
+# runs 32-bit programs too) and the twin's probe looks at it: no board, title, layout, icons
+# and version, about box, closing. The probe runs natively; only the tool is emulated, and
+# its start takes minutes. Without wine32 the probe loads their resources as data.
+set(VT_WINDOWS_32BIT_DIR "" CACHE PATH "The 32-bit Windows build, whose executables the 64-bit twin checks")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${VT_WINDOWS_32BIT_DIR}/CMakeCache.txt)
   foreach(tool ${vt_tools})
     string(SUBSTRING ${tool} 0 1 first)
     string(SUBSTRING ${tool} 1 -1 rest)
     string(TOUPPER ${first} first)
-    add_test(NAME windows.wine.shipped.${tool}
-      COMMAND ${vt_checks_dir}/wine_run.sh ${vt_wine_loader} ${vt_prefix} ${vt_probe}
-        --layout @${VT_WINDOWS_32BIT_DIR}/win32res/${tool}/layout.txt
-        --resources @${VT_WINDOWS_32BIT_DIR}/${tool}/${tool}.exe --name ${first}${rest})
-    set_tests_properties(windows.wine.shipped.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
+    set(exe32 ${VT_WINDOWS_32BIT_DIR}/${tool}/${tool}.exe)
+    set(layout32 ${VT_WINDOWS_32BIT_DIR}/win32res/${tool}/layout.txt)
+    if(vt_wine32_mode STREQUAL "emulated")
+      add_test(NAME windows.wine32.${tool}
+        COMMAND ${CMAKE_COMMAND} -E env VT_PROGRAM_LOADER=/usr/lib/wine/wine VT_WINE_PATIENCE=30
+          ${vt_run} ${exe32} ${vt_probe} --layout @${layout32} --resources @${exe32} --name ${first}${rest}
+          --patience 30 --dialog 102 --title "No Board Attached " --about 100 --close)
+      set_tests_properties(windows.wine32.${tool} PROPERTIES ${vt_lock} TIMEOUT 1200 LABELS "wine;wine32")
+    else()
+      add_test(NAME windows.wine.shipped.${tool}
+        COMMAND ${vt_checks_dir}/wine_run.sh ${vt_wine_loader} ${vt_prefix} ${vt_probe}
+          --layout @${layout32} --resources @${exe32} --name ${first}${rest})
+      set_tests_properties(windows.wine.shipped.${tool} PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)
+    endif()
   endforeach()
 endif()
 
