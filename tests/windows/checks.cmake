@@ -2,6 +2,7 @@
 #
 # windows.pe.<tool>      the executable's format, subsystem, versions and imports (objdump on
 #                        the host)
+# windows.res.<tool>     its resources and their language (wrestool on the host)
 # windows.wine.<check>   the programs under wine on a virtual X server, looked at and driven
 #                        by dialog_probe, a small Win32 program built here
 # windows.wine32.<tool>  (64-bit twin, where wine32 runs emulated) the shipped 32-bit tool
@@ -34,11 +35,33 @@ set(vt_tools)
 foreach(tool varnel tesmor)
   if(TARGET ${tool})
     list(APPEND vt_tools ${tool})
+    # The imported functions of the shipped (32-bit) executables against those Windows 7 SP1 has.
+    set(allowed "")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      set(allowed -DALLOWED=${vt_checks_dir}/imports-win7sp1.txt)
+    endif()
     add_test(NAME windows.pe.${tool}
       COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:${tool}> -DFORMAT=${vt_pe_format}
-        -P ${vt_checks_dir}/check_pe.cmake)
+        ${allowed} -P ${vt_checks_dir}/check_pe.cmake)
   endif()
 endforeach()
+
+# The resources, listed by icoutils' wrestool: the dialogs 100 and 102, icon 128, Tesmor's
+# bitmaps 129 and 130 and the version, all in language 2052.
+find_program(VT_WRESTOOL wrestool)
+if(VT_WRESTOOL)
+  foreach(tool ${vt_tools})
+    set(expect 5:100,5:102,14:128,16:1)
+    if(tool STREQUAL "tesmor")
+      string(APPEND expect ,2:129,2:130)
+    endif()
+    add_test(NAME windows.res.${tool}
+      COMMAND ${CMAKE_COMMAND} -DWRESTOOL=${VT_WRESTOOL} -DEXE=$<TARGET_FILE:${tool}> -DEXPECT=${expect}
+        -P ${vt_checks_dir}/check_resources.cmake)
+  endforeach()
+else()
+  message(STATUS "Windows checks: no wrestool (icoutils); the resource listing is not checked")
+endif()
 
 add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp)
 target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
@@ -61,10 +84,14 @@ if(NOT vt_wine_runs)
   return()
 endif()
 
-set(vt_prefix ${CMAKE_BINARY_DIR}/wineprefix)
+set(vt_prefix ${VT_WINE_PREFIX})
 set(vt_run ${vt_checks_dir}/wine_check.sh ${vt_wine_loader} ${vt_prefix})
 set(vt_probe $<TARGET_FILE:dialog_probe>)
-set(vt_lock RESOURCE_LOCK vt_wine_display)
+# The prefix is made once, before the checks that use it (minutes where wine32 is emulated).
+add_test(NAME windows.wine.prefix COMMAND ${vt_checks_dir}/wine_prefix.sh ${vt_wine_loader} ${vt_prefix})
+set_tests_properties(windows.wine.prefix PROPERTIES FIXTURES_SETUP vt_wine_prefix RESOURCE_LOCK vt_wine_display
+  TIMEOUT 1800 LABELS wine)
+set(vt_lock RESOURCE_LOCK vt_wine_display FIXTURES_REQUIRED vt_wine_prefix)
 
 # With no board: the title, the action buttons off, every control as its template says,
 # focus and tab order; field clamps through the edit-change handlers; detection again
@@ -123,8 +150,12 @@ set(vt_gtest_src /usr/src/googletest/googletest)
 if(EXISTS ${vt_gtest_src}/src/gtest-all.cc)
   add_library(vt_win_gtest STATIC ${vt_gtest_src}/src/gtest-all.cc ${vt_gtest_src}/src/gtest_main.cc)
   target_include_directories(vt_win_gtest SYSTEM PUBLIC ${vt_gtest_src}/include PRIVATE ${vt_gtest_src})
-  add_executable(afx_win32_tests ${vt_checks_dir}/backend_test.cpp ${CMAKE_SOURCE_DIR}/platform/afx/tests/test_dialog.cpp)
-  target_include_directories(afx_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/platform/afx/tests)
+  add_executable(afx_win32_tests ${vt_checks_dir}/backend_test.cpp ${vt_checks_dir}/resource_dialog.cpp
+    ${CMAKE_SOURCE_DIR}/platform/afx/tests/test_dialog.cpp)
+  target_include_directories(afx_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/platform/afx/tests
+    ${CMAKE_SOURCE_DIR}/platform/afx/win32)
+  # Dialog 901 as a resource, written as the tools' are.
+  vt_windows_resources(afx_win32_tests NAME AfxWin32Tests SOURCES tests/windows/resource_dialog.cpp DIALOGS 901)
   target_link_libraries(afx_win32_tests PRIVATE afx vt_win_gtest)
   afx_gbk_target(afx_win32_tests)
   set_target_properties(afx_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)

@@ -138,6 +138,22 @@ std::string RectText(const RECT& r) {
     return buf;
 }
 
+// A text static (left, centred, right) shows all of its text: laid out as the control does
+// (its font, word breaks at its width), the text needs no more lines than its rectangle holds and no line is
+// cut.
+void CheckTextFits(HWND h, const ControlLayout& c, const RECT& r) {
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(Send(h, WM_GETFONT, 0, 0)));
+    RECT need{0, 0, r.right - r.left, 0};
+    const UINT prefix = (c.style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    DrawTextW(dc, c.text.c_str(), -1, &need, DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK | prefix);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    Report(need.right - need.left <= r.right - r.left && need.bottom - need.top <= r.bottom - r.top,
+           "  %d text fits: needs %ldx%ld of %ldx%ld", c.id, need.right - need.left, need.bottom - need.top,
+           r.right - r.left, r.bottom - r.top);
+}
+
 void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout) {
     const BaseUnits u = UnitsOf(d);
     std::printf("     dialog %d: base units %d x %d\n", d.id, u.cx, u.cy);
@@ -190,6 +206,8 @@ void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout
             Report(t == c.text, "  %d text \"%s\"", c.id, Utf8(t).c_str());
         }
         const RECT r = ChildRect(dialog, h);
+        if (c.cls == L"Static" && (c.style & SS_TYPEMASK) <= SS_RIGHT && !c.text.empty())
+            CheckTextFits(h, c, r);
         RECT w = Pixels(u, c.x, c.y, c.cx, c.cy);
         if (IsImageStatic(c) && !(c.style & SS_CENTERIMAGE)) {
             // An image static takes the size of its image.
@@ -321,7 +339,8 @@ int main() {
     }
     auto one = [&](const wchar_t* key) { return opts.count(key) ? opts[key].back() : std::wstring(); };
 
-    if (!one(L"--patience").empty()) g_patience = static_cast<UINT>(std::max(1, std::stoi(one(L"--patience"))));
+    if (!one(L"--patience").empty())
+        g_patience = static_cast<UINT>(std::max(1, std::stoi(one(L"--patience"))));
     g_timeoutMs *= g_patience;
 
     probe::Layout layout;

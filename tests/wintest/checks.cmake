@@ -67,18 +67,21 @@ function(vt_wintest_standin_test)
     set(loader /usr/lib/wine/wine)
   endif()
   add_test(NAME wintest.standin
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh ${loader} ${CMAKE_BINARY_DIR}/wineprefix
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine_run.sh ${loader} ${VT_WINE_PREFIX}
       $<TARGET_FILE:standin_win32_tests>)
-  set_tests_properties(wintest.standin PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 300 LABELS wine)
+  set_tests_properties(wintest.standin PROPERTIES RESOURCE_LOCK vt_wine_display FIXTURES_REQUIRED vt_wine_prefix
+    TIMEOUT 300 LABELS wine)
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL vt_wintest_standin_test)
 
 foreach(tool varnel tesmor)
   if(TARGET ${tool})
     add_test(NAME wintest.${tool}
-      COMMAND ${vt_wintest_dir}/e2e_check.sh ${vt_wintest_loader} ${CMAKE_BINARY_DIR}/wineprefix
+      COMMAND ${vt_wintest_dir}/e2e_check.sh ${vt_wintest_loader} ${VT_WINE_PREFIX}
         ${vt_host_vboard} $<TARGET_FILE:${tool}> $<TARGET_FILE:board_driver> ${tool})
-    # One wine prefix for every wine check of the build: they take turns.
-    set_tests_properties(wintest.${tool} PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 600 LABELS wine)
+    # One wine prefix for every wine check of the build, made first (windows.wine.prefix,
+    # tests/windows/checks.cmake): they take turns.
+    set_tests_properties(wintest.${tool} PROPERTIES RESOURCE_LOCK vt_wine_display FIXTURES_REQUIRED vt_wine_prefix
+      TIMEOUT 600 LABELS wine)
   endif()
 endforeach()
