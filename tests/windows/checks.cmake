@@ -132,10 +132,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${VT_WINDOWS_32BIT_DIR}/CMakeCache.txt
     set(layout32 ${VT_WINDOWS_32BIT_DIR}/win32res/${tool}/layout.txt)
     if(vt_wine32_mode STREQUAL "emulated")
       add_test(NAME windows.wine32.${tool}
-        COMMAND ${CMAKE_COMMAND} -E env VT_PROGRAM_LOADER=/usr/lib/wine/wine VT_WINE_PATIENCE=30
+        COMMAND ${CMAKE_COMMAND} -E env VT_PROGRAM_LOADER=/usr/lib/wine/wine VT_WINE_PATIENCE=25
           ${vt_run} ${exe32} ${vt_probe} --layout @${layout32} --resources @${exe32} --name ${first}${rest}
-          --patience 30 --dialog 102 --title "No Board Attached " --about 100 --close)
-      set_tests_properties(windows.wine32.${tool} PROPERTIES ${vt_lock} TIMEOUT 1200 LABELS "wine;wine32")
+          --patience 25 --dialog 102 --title "No Board Attached " --about 100 --close)
+      set_tests_properties(windows.wine32.${tool} PROPERTIES ${vt_lock} TIMEOUT 1800 LABELS "wine;wine32")
     else()
       add_test(NAME windows.wine.shipped.${tool}
         COMMAND ${vt_checks_dir}/wine_run.sh ${vt_wine_loader} ${vt_prefix} ${vt_probe}

@@ -138,20 +138,28 @@ std::string RectText(const RECT& r) {
     return buf;
 }
 
-// A text static (left, centred, right) shows all of its text: laid out as the control does
-// (its font, word breaks at its width), the text needs no more lines than its rectangle holds and no line is
-// cut.
-void CheckTextFits(HWND h, const ControlLayout& c, const RECT& r) {
-    HDC dc = GetDC(h);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(Send(h, WM_GETFONT, 0, 0)));
-    RECT need{0, 0, r.right - r.left, 0};
-    const UINT prefix = (c.style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
-    DrawTextW(dc, c.text.c_str(), -1, &need, DT_CALCRECT | DT_EXPANDTABS | DT_WORDBREAK | prefix);
-    SelectObject(dc, old);
-    ReleaseDC(h, dc);
-    Report(need.right - need.left <= r.right - r.left && need.bottom - need.top <= r.bottom - r.top,
-           "  %d text fits: needs %ldx%ld of %ldx%ld", c.id, need.right - need.left, need.bottom - need.top,
-           r.right - r.left, r.bottom - r.top);
+// A text static (left, centred, right) shows all of its text in the dialogs' font as Windows
+// has it: 宋体 (SimSun) 9 pt draws every GBK double-byte character two dialog-unit columns
+// wide (8 units) and every ASCII one half that (4 units), whatever face stands in for it
+// here. Each line must fit the control's width, and the lines its height (8 units a line).
+void CheckTextFits(const ControlLayout& c) {
+    int widest = 0, lines = 0;
+    for (size_t start = 0; start <= c.text.size(); ++lines) {
+        size_t end = c.text.find(L'\n', start);
+        if (end == std::wstring::npos) end = c.text.size();
+        int width = 0;
+        for (size_t i = start; i < end; ++i) {
+            const bool prefix = c.text[i] == L'&' && !(c.style & SS_NOPREFIX) && i + 1 < end;
+            if (prefix) ++i;  // "&&" shows one "&"; "&x" shows "x" underlined
+            if (c.text[i] != L'\r') width += c.text[i] < 0x80 ? 4 : 8;
+        }
+        widest = std::max(widest, width);
+        start = end + 1;
+    }
+    const int room = std::max(1, (c.cy + 4) / 8);
+    Report(widest <= c.cx && lines <= room,
+           "  %d text fits: %d line(s) of at most %d units, room for %d of %d", c.id, lines, widest, room,
+           c.cx);
 }
 
 void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout) {
@@ -206,8 +214,7 @@ void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout
             Report(t == c.text, "  %d text \"%s\"", c.id, Utf8(t).c_str());
         }
         const RECT r = ChildRect(dialog, h);
-        if (c.cls == L"Static" && (c.style & SS_TYPEMASK) <= SS_RIGHT && !c.text.empty())
-            CheckTextFits(h, c, r);
+        if (c.cls == L"Static" && (c.style & SS_TYPEMASK) <= SS_RIGHT && !c.text.empty()) CheckTextFits(c);
         RECT w = Pixels(u, c.x, c.y, c.cx, c.cy);
         if (IsImageStatic(c) && !(c.style & SS_CENTERIMAGE)) {
             // An image static takes the size of its image.

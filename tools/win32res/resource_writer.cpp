@@ -171,10 +171,24 @@ std::string VersionCommas(const std::string& dotted) {
     return out;
 }
 
+// The predefined control classes by atom, as the in-memory template has them (windres would
+// store a class name as a string).
+const char* ClassAtom(afx::ControlClass cls) {
+    switch (cls) {
+        case afx::ControlClass::Button:
+            return "0x0080";
+        case afx::ControlClass::Edit:
+            return "0x0081";
+        case afx::ControlClass::Static:
+            return "0x0082";
+    }
+    return "0x0082";
+}
+
 // The dialog as DIALOGEX: what BuildDialogTemplate (platform/afx/win32) makes in memory,
 // written for windres: DS_SETFONT for the font entry, the font in the Chinese (GB2312)
-// character set, every control WS_CHILD | WS_VISIBLE, image statics without text (the
-// program sets their images).
+// character set, every control WS_CHILD | WS_VISIBLE, classes by atom, image statics without
+// text (the program sets their images).
 void WriteDialog(std::ostream& rc, const afx::DialogTemplate& d) {
     rc << d.id << " DIALOGEX " << d.x << ", " << d.y << ", " << d.cx << ", " << d.cy << "\n"
        << "STYLE 0x" << Hex(d.style | DS_SETFONT) << "\nEXSTYLE 0x" << Hex(d.exStyle) << "\n"
@@ -182,9 +196,10 @@ void WriteDialog(std::ostream& rc, const afx::DialogTemplate& d) {
        << "FONT " << (d.fontPointSize > 0 ? d.fontPointSize : 9) << ", " << RcString(d.fontFace)
        << ", 400, 0, 134\nBEGIN\n";
     for (const afx::ControlTemplate& c : d.controls)
-        rc << "  CONTROL " << RcString(IsImageStatic(c) ? "" : c.text) << ", " << c.id << ", \""
-           << ClassName(c.cls) << "\", 0x" << Hex(WS_CHILD | WS_VISIBLE | c.style) << ", " << c.x << ", "
-           << c.y << ", " << c.cx << ", " << c.cy << ", 0x" << Hex(c.exStyle) << "\n";
+        rc << "  CONTROL " << RcString(IsImageStatic(c) ? "" : c.text) << ", " << c.id << ", "
+           << ClassAtom(c.cls) << " /* " << ClassName(c.cls) << " */, 0x"
+           << Hex(WS_CHILD | WS_VISIBLE | c.style) << ", " << c.x << ", " << c.y << ", " << c.cx << ", "
+           << c.cy << ", 0x" << Hex(c.exStyle) << "\n";
     rc << "END\n";
 }
 
