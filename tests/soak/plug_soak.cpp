@@ -3,7 +3,8 @@
 // the Windows-API stand-in, as the tools run them. Neither this process (the tools' side) nor the
 // board process may grow in open files or threads.
 //
-// plug_soak [--cycles N] [--seconds S]   (defaults 300 cycles, at most 60 s)
+// plug_soak [--cycles N] [--seconds S]   (defaults 300 cycles, at most 60 s; never fewer than 20
+// cycles, the time limit notwithstanding)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -221,8 +222,8 @@ TEST_F(PlugSoak, NoGrowthOfFilesOrThreadsOnEitherSide) {
     Usage firstTools, firstBoard;  // the most seen in the warm-up's last cycles
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(g_seconds);
     int cycles = 0;
-    for (; cycles < g_cycles && (cycles < 2 * kWarmUp || std::chrono::steady_clock::now() < until);
-         ++cycles) {
+    const int wanted = std::max(g_cycles, 2 * kWarmUp);  // fewer would leave nothing after the warm-up
+    for (; cycles < wanted && (cycles < 2 * kWarmUp || std::chrono::steady_clock::now() < until); ++cycles) {
         Cycle(board, random, tesmor, varnel);
         if (HasFatalFailure()) return;
         if (cycles >= kWarmUp / 2 && cycles < kWarmUp) {
