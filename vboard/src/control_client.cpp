@@ -63,7 +63,7 @@ std::optional<CommandResult> SendCommand(const std::string& busDir, int slot, co
     if (!vbus::WriteMessage(*stream, vbus::Command{command})) return busy("closed it");
     auto answer = vbus::ReadMessage(*stream, reason);
     auto* reply = answer ? std::get_if<vbus::Reply>(&*answer) : nullptr;
-    if (!reply) return busy(reason.empty() ? "did not reply" : reason);
+    if (!reply) return busy(reason.empty() ? "did not reply" : "sent a bad frame (" + reason + ")");
     return CommandResult{reply->ok, reply->text};
 }
 
