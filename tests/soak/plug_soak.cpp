@@ -84,7 +84,12 @@ class Worker {
     Worker(UINT (*procedure)(LPVOID), void* job) : procedure_(procedure), job_(job) {
         handle_ = CreateThread(nullptr, 0, &Worker::Start, this, 0, nullptr);
     }
-    ~Worker() { Join(); }
+    // A worker that does not end would go on using a job that is gone: the soak stops there.
+    ~Worker() {
+        if (Join()) return;
+        std::fprintf(stderr, "plug_soak: a worker did not end within 20 s\n");
+        std::abort();
+    }
     bool Join(DWORD ms = 20000) {
         if (!handle_) return true;
         const bool ended = WaitForSingleObject(handle_, ms) == WAIT_OBJECT_0;
@@ -193,20 +198,17 @@ void Cycle(const BoardProcess& board, std::mt19937& random, TesmorSide& tesmor, 
             for (auto& b : job.data) b = static_cast<unsigned char>(r());
             varnel.Jobs().JobStarted();
             Worker worker(r() % 2 ? ReadWorker : WriteWorker, &job);
-            ASSERT_TRUE(worker.Join()) << "a Varnel worker did not end";
         }
     });
     {
         Worker poller(PollWorker, &poll);
         Worker writer(DigitWriter, &digits);
         std::this_thread::sleep_for(std::chrono::milliseconds(2 + random() % 25));
-        ASSERT_TRUE(board.Command("unplug"));
+        EXPECT_TRUE(board.Command("unplug"));
         // What Tesmor's window does when the connection ends.
         tesmor.running = false;
         pollCanceller.CancelAll();
-        EXPECT_TRUE(poller.Join()) << "the poller did not end after the unplug";
-        EXPECT_TRUE(writer.Join()) << "the digit writer did not end";
-    }
+    }  // the poller and the writer end
     clicking = false;
     varnelClicks.join();
 }
