@@ -12,7 +12,7 @@
 # the 32-bit build, /usr/lib/wine/wine64 for the 64-bit twin. How wine32 runs decides what
 # the 32-bit build checks (tests/windows/wine32_mode.sh):
 #   native    every wine check runs on the 32-bit build itself
-#   emulated  qemu user-mode emulation, a hundred times slower: the 32-bit build registers no
+#   emulated  qemu user-mode emulation, minutes a program start: the 32-bit build registers no
 #             wine checks; the windows-x64 twin runs them on the same sources, and starts the
 #             shipped varnel.exe and tesmor.exe under wine32 in its own prefix: no board,
 #             title, layout, icons, about box

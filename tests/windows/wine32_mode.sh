@@ -2,7 +2,7 @@
 # Says in one word how wine32 (the i386 loader, /usr/lib/wine/wine) runs on this machine:
 #   native     it starts, and the kernel runs i386 code itself
 #   emulated   it starts through a qemu user-mode emulator registered with binfmt_misc for
-#              i386 programs (scripts/wine32-binfmt.sh): a hundred times slower
+#              i386 programs (scripts/wine32-binfmt.sh): minutes a program start
 #   none       it does not start (not installed, or a kernel that runs no i386 code)
 # With --explain, a sentence for people instead.
 set -uo pipefail
