@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the virtual board need (only those
 # missing), then configures and builds one CMake preset (default: debug).
-# Usage: scripts/setup.sh [preset]   (debug, release, asan, tsan, windows, windows-x64)
+# Usage: scripts/setup.sh [preset]   (debug, release, asan, tsan, fuzz, windows, windows-x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -22,8 +22,15 @@ windows_packages=(
   wine wine32:i386 wine64           # wine 8: the wine checks (wine32 needs the i386 architecture)
   xvfb xauth xdotool                # virtual X server for them; finding windows from outside
   x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
+  qemu-user-static                  # qemu-i386-static: wine32 where the kernel runs no i386 code
+  icoutils                          # wrestool: the resource checks list the executables' resources
 )
 case "$preset" in
+  fuzz)
+    # clang with libFuzzer: clang-14 compiles with -fsanitize=fuzzer, whose runtime (and the
+    # sanitizers' for clang) comes in libclang-rt-14-dev, which clang only recommends.
+    packages+=(clang-14 libclang-rt-14-dev)
+    ;;
   windows*)
     packages+=("${windows_packages[@]}")
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -45,6 +52,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# wine32 where the kernel cannot run it: qemu-i386 registered with binfmt_misc when needed
+# and allowed; says which wine32 the checks get.
+case "$preset" in windows*) scripts/wine32-binfmt.sh ;; esac
 
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"
