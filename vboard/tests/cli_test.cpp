@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "panel_launch.h"
 #include "test_support.h"
 
 namespace vboard::test {
@@ -59,6 +60,22 @@ class CliTest : public ::testing::Test {
     std::unique_ptr<Board> board_;
     std::ostringstream out_, err_;
 };
+
+TEST(CommandLine, PanelOptionIsTakenFromRunOnly) {
+    std::vector<std::string> a{"run", "--panel", "--type", "0x22"};
+    EXPECT_TRUE(TakePanelOption(a));
+    EXPECT_EQ(a, (std::vector<std::string>{"run", "--type", "0x22"}));
+    std::vector<std::string> b{"--slot", "2", "run", "--clock", "10:00:00", "--panel"};
+    EXPECT_TRUE(TakePanelOption(b));
+    EXPECT_EQ(b, (std::vector<std::string>{"--slot", "2", "run", "--clock", "10:00:00"}));
+    std::vector<std::string> c{"run"};
+    EXPECT_FALSE(TakePanelOption(c));
+    std::vector<std::string> d{"key", "3", "--panel"};  // not a run: left for the parser to refuse
+    EXPECT_FALSE(TakePanelOption(d));
+    EXPECT_EQ(d.size(), std::size_t{3});
+    std::vector<std::string> e{"--panel", "run"};  // before the command word it is no run option
+    EXPECT_FALSE(TakePanelOption(e));
+}
 
 TEST_F(CliTest, CommandsSteerTheBoard) {
     EXPECT_EQ(Run({"key", "3", "down"}), 0);
