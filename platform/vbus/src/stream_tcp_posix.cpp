@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -59,6 +60,12 @@ class TcpListener final : public Listener {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return nullptr;
         }
+    }
+    NativeSocket Native() const override { return fd_; }
+    std::unique_ptr<Stream> TryAccept() override {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, 0) != 1 || (ready.revents & POLLIN) == 0) return nullptr;
+        return Accept();
     }
     void Close() override {
         if (closed_.exchange(true)) return;
