@@ -376,7 +376,7 @@ bool BoardCore::WriteEeprom(int offset, const std::vector<std::uint8_t>& bytes, 
     Eeprom next = eeprom_;
     std::copy(bytes.begin(), bytes.end(), next.begin() + offset);
     std::string reason;
-    if (!SaveEepromFile(eepromPath_, next, reason)) {
+    if (!SaveEepromFile(eepromPath_, next, options_.syncWrites, reason)) {
         if (why) *why = reason;
         return false;
     }

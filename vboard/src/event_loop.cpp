@@ -23,7 +23,7 @@ namespace {
 constexpr std::size_t kMaxConnections = 256;
 constexpr std::size_t kMaxUnverified = 64;
 constexpr auto kGreetingLimit = std::chrono::seconds(3);
-constexpr auto kFrameLimit = std::chrono::seconds(10);
+constexpr auto kFrameLimit = std::chrono::seconds(3);
 constexpr std::size_t kMaxHeldInput = 16u << 20;
 constexpr auto kEvictionNoteEvery = std::chrono::seconds(10);
 

@@ -344,7 +344,7 @@ BoardCore::Outcome BoardCore::Answer(Request& r) {
             std::copy(r.input.begin(), r.input.begin() + n, next.begin() + arm.offset);
             // Acknowledge only what the file holds, so a killed board loses nothing acknowledged.
             std::string why;
-            if (n > 0 && !SaveEepromFile(eepromPath_, next, why)) {
+            if (n > 0 && !SaveEepromFile(eepromPath_, next, options_.syncWrites, why)) {
                 Diagnose(why);
                 out.error = kErrorGenFailure;
                 break;

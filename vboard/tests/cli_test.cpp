@@ -24,6 +24,8 @@ TEST(CommandLine, ParsesRunListAndCommands) {
     EXPECT_EQ(run.run.reportIntervalMs, 250);
     EXPECT_FALSE(run.run.plugged);
     EXPECT_EQ(run.run.clock, (ClockTime{7, 8, 9}));
+    EXPECT_FALSE(run.run.syncWrites);
+    EXPECT_TRUE(ParseCommandLine({"run", "--sync"}).run.syncWrites);
 
     auto cmd = ParseCommandLine({"--slot", "2", "fault", "PIPE02", "delay", "200"});
     ASSERT_EQ(cmd.kind, CliRequest::Kind::Command);

@@ -26,7 +26,7 @@ bool EnsureBusDirectory(const std::string& dir) {
     return std::filesystem::is_directory(dir, ec);
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool sync) {
     const std::string tmp = path + ".tmp" + std::to_string(::getpid());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
@@ -42,12 +42,13 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!sync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
     }
+    if (!sync) return true;
     // Make the rename itself durable.
     const auto parent = std::filesystem::path(path).parent_path().string();
     int dfd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

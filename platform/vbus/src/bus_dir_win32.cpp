@@ -25,7 +25,7 @@ bool EnsureBusDirectory(const std::string& dir) {
     return !ec && std::filesystem::is_directory(dir, ec);
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool /*sync*/) {
     const std::string tmp = path + ".tmp" + std::to_string(::GetCurrentProcessId());
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);

@@ -99,7 +99,7 @@ std::unique_ptr<Listener> ListenTcpLoopback(std::uint16_t& port, std::string& wh
     }
     sockaddr_in addr = LoopbackAddress(0);
     socklen_t size = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0 ||
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
         why = std::string("listen on 127.0.0.1: ") + std::strerror(errno);
         ::close(fd);

@@ -93,7 +93,7 @@ std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string&
         why = std::string("socket: ") + std::strerror(errno);
         return nullptr;
     }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0) {
         why = "bind " + socketPath + ": " + std::strerror(errno);
         ::close(fd);
         return nullptr;
