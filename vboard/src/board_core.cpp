@@ -43,7 +43,7 @@ bool BoardCore::Start(std::string* why) {
     std::lock_guard lock(mu_);
     if (started_) return fail("a board starts only once");
     busDir_ = options_.busDir.empty() ? vbus::DefaultBusDirectory() : options_.busDir;
-    if (!vbus::EnsureBusDirectory(busDir_)) return fail("cannot create the bus directory " + busDir_);
+    if (!vbus::EnsureBusDirectory(busDir_, &reason)) return fail(reason);
     if (!waker_.Valid()) return fail("cannot make the event loop's wake-up pipe");
 
     // Pick the slot, load the EEPROM, then appear on the bus: all under the bus lock so that two
@@ -69,6 +69,8 @@ bool BoardCore::Start(std::string* why) {
     }
 
     slot_ = slot;
+    vbus::RemoveStaleTemporaries(vbus::StatePath(busDir_, slot_));  // of a board killed in this slot
+    vbus::RemoveStaleTemporaries(vbus::TcpEndpointPath(busDir_, slot_));
     char serial[16];
     std::snprintf(serial, sizeof serial, "VB%06d", slot);
     devicePath_ = options_.devicePath.empty() ? "\\\\?\\vboard#board&" + std::to_string(slot) + "#" + serial +
