@@ -13,7 +13,6 @@ namespace vboard {
 namespace {
 constexpr int kSecondsPerDay = 24 * 60 * 60;
 constexpr int kMaxSlot = 9999;
-constexpr std::size_t kMaxConnections = 256;  // each has two threads
 
 int ToSeconds(const ClockTime& t) { return (t.hours * 60 + t.minutes) * 60 + t.seconds; }
 }  // namespace
@@ -45,6 +44,7 @@ bool BoardCore::Start(std::string* why) {
     if (started_) return fail("a board starts only once");
     busDir_ = options_.busDir.empty() ? vbus::DefaultBusDirectory() : options_.busDir;
     if (!vbus::EnsureBusDirectory(busDir_, &reason)) return fail(reason);
+    if (!waker_.Valid()) return fail("cannot make the event loop's wake-up pipe");
 
     // Pick the slot, load the EEPROM, then appear on the bus: all under the bus lock so that two
     // boards starting at once never take the same slot, and a refused start leaves no trace.
@@ -90,8 +90,7 @@ bool BoardCore::Start(std::string* why) {
     nextTick_ = startTime_;
     ScheduleTick();
     ScheduleReport();
-    acceptThread_ = std::thread([this] { AcceptLoop(*listener_, false); });
-    if (tcpListener_) tcpAcceptThread_ = std::thread([this] { AcceptLoop(*tcpListener_, true); });
+    loopThread_ = std::thread([this] { Loop(); });
     return true;
 }
 
@@ -119,23 +118,10 @@ void BoardCore::Stop() {
         ++tickGeneration_;
         ++reportGeneration_;
     }
+    waker_.Wake();
+    loopThread_.join();  // it closes every connection on its way out
     listener_->Close();
     if (tcpListener_) tcpListener_->Close();
-    acceptThread_.join();
-    if (tcpAcceptThread_.joinable()) tcpAcceptThread_.join();
-
-    std::vector<ConnectionPtr> all;
-    {
-        std::lock_guard lock(mu_);
-        for (auto& [id, c] : connections_) all.push_back(c);
-        all.insert(all.end(), finished_.begin(), finished_.end());
-        finished_.clear();
-    }
-    for (auto& c : all) c->Shutdown();
-    for (auto& c : all) {
-        if (c->reader.joinable()) c->reader.join();
-        c->StopWriter();
-    }
     {
         std::lock_guard lock(mu_);
         pending_.clear();
@@ -147,37 +133,6 @@ void BoardCore::Stop() {
     listener_.reset();
     tcpListener_.reset();
     notifier_.Drain();  // observers have seen every change up to the detach
-}
-
-void BoardCore::AcceptLoop(vbus::Listener& listener, bool secretFirst) {
-    while (auto stream = listener.Accept()) {
-        ReapFinished();
-        std::lock_guard lock(mu_);
-        if (stopped_) {
-            stream->Shutdown();
-            break;
-        }
-        if (connections_.size() >= kMaxConnections) {
-            Diagnose("refusing " + stream->PeerName() + ": " + std::to_string(kMaxConnections) +
-                     " connections are open");
-            stream->Shutdown();
-            continue;
-        }
-        auto connection = std::make_shared<Connection>(nextConnection_++, std::move(stream));
-        connection->secretFirst = secretFirst;
-        connections_[connection->Id()] = connection;
-        connection->reader = std::thread([this, connection] { Serve(connection); });
-    }
-}
-
-void BoardCore::ReapFinished() {
-    std::vector<ConnectionPtr> done;
-    {
-        std::lock_guard lock(mu_);
-        done.swap(finished_);
-    }
-    for (auto& c : done)
-        if (c->reader.joinable()) c->reader.join();
 }
 
 void BoardCore::Diagnose(const std::string& line) const {
@@ -423,7 +378,7 @@ bool BoardCore::WriteEeprom(int offset, const std::vector<std::uint8_t>& bytes, 
     Eeprom next = eeprom_;
     std::copy(bytes.begin(), bytes.end(), next.begin() + offset);
     std::string reason;
-    if (!SaveEepromFile(eepromPath_, next, reason)) {
+    if (!SaveEepromFile(eepromPath_, next, options_.syncWrites, reason)) {
         if (why) *why = reason;
         return false;
     }

@@ -1,6 +1,7 @@
 // The board's engine: the model (EEPROM, keys, clock, display, type, plug state), the requests
 // pending on its handles, faults, the traffic log, and the attachment to the bus. One lock guards
-// it all; connections, timers and observers each run on threads of their own.
+// it all. One event loop thread serves every connection; timers and observers each run on a
+// thread of their own.
 #pragma once
 
 #include <chrono>
@@ -104,19 +105,23 @@ class BoardCore {
         return o;
     }
 
-    // Connections (reader threads).
-    void AcceptLoop(vbus::Listener& listener, bool secretFirst);
+    // Connections: the event loop (event_loop.cpp) and its thread's helpers.
+    void Loop();
+    void AcceptFrom(vbus::Listener& listener, bool secretFirst);
+    // Reads what a connection has sent and handles its frames; false when it is to be closed
+    // (`why` says why, empty when the peer just left).
+    bool ReadFrom(const ConnectionPtr& connection, std::string& why);
+    bool TakeSecret(Connection& connection, const std::uint8_t*& data, std::size_t& size, std::string& why);
+    void CloseConnection(const ConnectionPtr& connection, const std::string& why);
     // Listens on loopback TCP and publishes the endpoint; a board without it still serves the
     // bus's own sockets.
     void OpenTcpEndpoint();
-    void Serve(ConnectionPtr connection);
     // Handles one message; false with `why` on a protocol fault.
     bool Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why);
     void HandleHello(const ConnectionPtr& connection, const vbus::Hello& hello);
     bool HandleSubmit(const ConnectionPtr& connection, vbus::Submit& submit, std::string& why);
     void HandleCancel(const ConnectionPtr& connection, std::uint32_t id);
     void Closed(const ConnectionPtr& connection);
-    void ReapFinished();
 
     // Requests; all with mu_ held.
     bool Ready(const Request& request) const;
@@ -170,13 +175,18 @@ class BoardCore {
     std::uint64_t tickGeneration_ = 0, reportGeneration_ = 0;
     SteadyClock::time_point nextTick_{};
     std::unique_ptr<vbus::Listener> listener_;
-    std::thread acceptThread_;
     std::unique_ptr<vbus::Listener> tcpListener_;  // nullptr when loopback TCP is not available
-    std::thread tcpAcceptThread_;
-    vbus::Secret tcpSecret_{};  // written before the TCP accept thread starts, then only read
+    vbus::Secret tcpSecret_{};                     // written before the loop starts, then only read
     std::uint32_t nextConnection_ = 1;
     std::map<std::uint32_t, ConnectionPtr> connections_;
-    std::vector<ConnectionPtr> finished_;
+
+    // The event loop. live_, the loop's own list of connections, and the counters below are
+    // the loop thread's alone.
+    vbus::Waker waker_;
+    std::thread loopThread_;
+    std::vector<ConnectionPtr> live_;
+    std::vector<std::uint8_t> readBuffer_ = std::vector<std::uint8_t>(16384);
+    SteadyClock::time_point lastEvictionNote_{};
 
     // Declared last: destroyed first, so no timer or observer call outlives the state above.
     Notifier notifier_;

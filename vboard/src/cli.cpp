@@ -87,7 +87,7 @@ std::string UsageText() {
     return std::string(
                "Usage:\n"
                "  vboard run [--slot N] [--type 0x21] [--eeprom FILE] [--device-path P] [--report-ms N]\n"
-               "             [--unplugged] [--clock HH:MM:SS] [--trace] [--panel]\n"
+               "             [--unplugged] [--clock HH:MM:SS] [--sync] [--trace] [--panel]\n"
                "      Attach a virtual board to the bus and serve it until SIGINT or SIGTERM.\n"
                "      --slot N         the bus slot (default: the lowest free one)\n"
                "      --type 0xNN      the board-type byte (default 0x21)\n"
@@ -97,6 +97,8 @@ std::string UsageText() {
                "      --report-ms N    also send a status report every N ms\n"
                "      --unplugged      start unplugged\n"
                "      --clock HH:MM:SS start the clock here (default: the local time)\n"
+               "      --sync           flush every EEPROM write to disk before acknowledging it, so it\n"
+               "                       survives a power cut (default: it survives a killed board)\n"
                "      --trace          print every request of the traffic log as it happens\n"
                "      --panel          show the board's front panel; closing it unplugs the board and\n"
                "                       ends the program\n"
@@ -159,6 +161,10 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
             std::string value;
             if (a == "--unplugged") {
                 request.run.plugged = false;
+                continue;
+            }
+            if (a == "--sync") {
+                request.run.syncWrites = true;
                 continue;
             }
             if (a == "--trace") {

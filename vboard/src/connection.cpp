@@ -2,68 +2,97 @@
 
 namespace vboard {
 
-Connection::Connection(std::uint32_t id, std::unique_ptr<vbus::Stream> stream)
-    : id_(id), stream_(std::move(stream)), writer_([this] { WriteLoop(); }) {}
-
-Connection::~Connection() {
-    StopWriter();
-    if (reader.joinable()) reader.join();
+const char* KindName(ConnectionKind kind) {
+    switch (kind) {
+        case ConnectionKind::New:
+            return "before HELLO";
+        case ConnectionKind::Probe:
+            return "probe";
+        case ConnectionKind::Device:
+            return "device handle";
+        case ConnectionKind::Pipe:
+            return "pipe handle";
+        case ConnectionKind::Control:
+            return "control";
+        case ConnectionKind::Refused:
+            return "refused";
+    }
+    return "?";
 }
+
+Connection::Connection(std::uint32_t id, std::unique_ptr<vbus::Stream> stream, vbus::Waker& wake)
+    : id_(id), stream_(std::move(stream)), wake_(wake) {}
 
 void Connection::Send(const vbus::Message& message) {
     vbus::Bytes frame = vbus::Encode(message);
     std::lock_guard lock(mu_);
-    if (stopping_ || closeAfterFlush_) return;
+    if (shut_ || closeAfterFlush_) return;
     if (queuedBytes_ + frame.size() > kMaxQueuedBytes) {
         overflowed_ = true;
+        shut_ = true;
         stream_->Shutdown();
+        wake_.Wake();
         return;
     }
+    const bool wasIdle = queue_.empty();
     queuedBytes_ += frame.size();
     queue_.push_back(std::move(frame));
-    cv_.notify_one();
+    // Answered at once when the socket has room; a peer that does not read leaves it queued.
+    if (wasIdle && FlushLocked() && !queue_.empty()) wake_.Wake();
 }
 
 void Connection::CloseAfterFlush() {
     std::lock_guard lock(mu_);
     closeAfterFlush_ = true;
-    cv_.notify_one();
-}
-
-void Connection::Shutdown() { stream_->Shutdown(); }
-
-void Connection::StopWriter() {
-    {
-        std::lock_guard lock(mu_);
-        stopping_ = true;
-        cv_.notify_one();
+    if (queue_.empty()) {
+        shut_ = true;
+        stream_->Shutdown();
     }
-    if (writer_.joinable() && writer_.get_id() != std::this_thread::get_id()) writer_.join();
+    wake_.Wake();
 }
 
-void Connection::WriteLoop() {
-    std::unique_lock lock(mu_);
-    for (;;) {
-        cv_.wait(lock, [this] { return stopping_ || closeAfterFlush_ || !queue_.empty(); });
-        if (stopping_) return;
-        if (queue_.empty()) {  // close after flush, all sent
+void Connection::Shutdown() {
+    std::lock_guard lock(mu_);
+    shut_ = true;
+    stream_->Shutdown();
+}
+
+bool Connection::WantsToWrite() {
+    std::lock_guard lock(mu_);
+    return !queue_.empty() && !shut_;
+}
+
+std::size_t Connection::Queued() {
+    std::lock_guard lock(mu_);
+    return queuedBytes_;
+}
+
+bool Connection::Flush() {
+    std::lock_guard lock(mu_);
+    return FlushLocked();
+}
+
+bool Connection::FlushLocked() {
+    while (!queue_.empty() && !shut_) {
+        const vbus::Bytes& front = queue_.front();
+        const std::ptrdiff_t n = stream_->SendSome(front.data() + sentOfFront_, front.size() - sentOfFront_);
+        if (n == vbus::Stream::kWouldBlock) return true;
+        if (n <= 0) {
+            shut_ = true;
             stream_->Shutdown();
-            return;
+            return false;
         }
-        vbus::Bytes frame = std::move(queue_.front());
+        sentOfFront_ += static_cast<std::size_t>(n);
+        if (sentOfFront_ < front.size()) continue;
+        queuedBytes_ -= front.size();
+        sentOfFront_ = 0;
         queue_.pop_front();
-        queuedBytes_ -= frame.size();
-        lock.unlock();
-        const bool sent = stream_->SendAll(frame.data(), frame.size());
-        lock.lock();
-        if (!sent) {
-            stream_->Shutdown();
-            queue_.clear();
-            queuedBytes_ = 0;
-            stopping_ = true;
-            return;
-        }
     }
+    if (queue_.empty() && closeAfterFlush_ && !shut_) {
+        shut_ = true;
+        stream_->Shutdown();
+    }
+    return true;
 }
 
 }  // namespace vboard

@@ -1,27 +1,36 @@
-// One client connection to the board: its stream, its outgoing queue with a writer thread, and
-// what the connection has become after HELLO. The board's lock guards the handle state; the
-// queue has its own.
+// One client connection to the board: its stream, what it has sent so far, what waits to be
+// sent, and what the connection has become after HELLO. The board's event loop reads from it and
+// flushes it; any thread may send on it (with the board's lock held). The board's lock guards
+// the handle state; the outgoing queue has its own.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 
+#include "vbus/frame_reader.h"
+#include "vbus/poll.h"
 #include "vbus/stream.h"
+#include "vbus/tcp_endpoint.h"
 
 namespace vboard {
 
 enum class ConnectionKind { New, Probe, Device, Pipe, Control, Refused };
+// For log lines: "before HELLO", "pipe handle", ...
+const char* KindName(ConnectionKind kind);
 
 class Connection {
   public:
-    Connection(std::uint32_t id, std::unique_ptr<vbus::Stream> stream);
-    ~Connection();
+    using Clock = std::chrono::steady_clock;
+
+    // `wake` is the board loop's waker: a send that cannot finish at once leaves the rest to it.
+    Connection(std::uint32_t id, std::unique_ptr<vbus::Stream> stream, vbus::Waker& wake);
+    ~Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -29,22 +38,31 @@ class Connection {
     std::string PeerName() const { return stream_->PeerName(); }
     vbus::Stream& Stream() { return *stream_; }
 
-    // Queues a message for the writer thread. When the peer leaves too much unread the connection
-    // is shut down and Overflowed() turns true.
+    // Sends what the socket takes now and queues the rest for the loop. When the peer leaves
+    // more than kMaxQueuedBytes unread the connection is shut down and Overflowed() turns true.
     void Send(const vbus::Message& message);
     // Sends what is queued, then ends the connection.
     void CloseAfterFlush();
-    // Ends both directions; the reader sees the end of the stream. Any thread.
+    // Ends both directions; the loop sees the end of the stream. Any thread.
     void Shutdown();
     bool Overflowed() const { return overflowed_.load(); }
-    // Stops the writer thread and waits for it.
-    void StopWriter();
 
-    // Reader thread, started and joined by the board.
-    std::thread reader;
+    // Loop: whether anything waits to be sent, and sending it; false when the peer is gone.
+    bool WantsToWrite();
+    bool Flush();
+    // Bytes waiting to be sent.
+    std::size_t Queued();
 
-    // Set before the reader starts: the peer must send the bus secret before its first frame.
-    bool secretFirst = false;
+    static constexpr std::size_t kMaxQueuedBytes = 1u << 20;
+
+    // Loop only.
+    vbus::FrameReader reader;
+    bool secretFirst = false;  // TCP: the peer must send the bus secret before its first frame
+    vbus::Secret secret{};     // what it has sent of it
+    std::size_t secretHave = 0;
+    bool greeted = false;                      // HELLO has been handled
+    Clock::time_point greetBy{};               // closed when not greeted by then
+    std::optional<Clock::time_point> frameBy;  // closed when the frame it started is not whole by then
 
     // Guarded by the board's lock.
     ConnectionKind kind = ConnectionKind::New;
@@ -53,21 +71,19 @@ class Connection {
     std::size_t pending = 0;      // requests pending on this handle
 
   private:
-    void WriteLoop();
-
-    static constexpr std::size_t kMaxQueuedBytes = 8u << 20;
+    bool FlushLocked();
 
     const std::uint32_t id_;
     std::unique_ptr<vbus::Stream> stream_;
+    vbus::Waker& wake_;
 
     std::mutex mu_;
-    std::condition_variable cv_;
     std::deque<vbus::Bytes> queue_;
+    std::size_t sentOfFront_ = 0;  // bytes of queue_.front() already sent
     std::size_t queuedBytes_ = 0;
     bool closeAfterFlush_ = false;
-    bool stopping_ = false;
+    bool shut_ = false;
     std::atomic<bool> overflowed_{false};
-    std::thread writer_;
 };
 
 }  // namespace vboard

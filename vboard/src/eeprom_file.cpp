@@ -48,11 +48,11 @@ EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& wh
     return EepromLoad::Loaded;
 }
 
-bool SaveEepromFile(const std::string& path, const Eeprom& data, std::string& why) {
+bool SaveEepromFile(const std::string& path, const Eeprom& data, bool sync, std::string& why) {
     std::error_code ec;
     const auto parent = fs::path(path).parent_path();
     if (!parent.empty()) fs::create_directories(parent, ec);
-    if (!vbus::ReplaceFileAtomically(path, std::string(data.begin(), data.end()))) {
+    if (!vbus::ReplaceFileAtomically(path, std::string(data.begin(), data.end()), sync)) {
         why = "cannot replace EEPROM file " + path;
         return false;
     }

@@ -17,7 +17,8 @@ enum class EepromLoad { Loaded, Missing, Refused };
 // Missing leaves `data` alone. Refused (a file of another size, a directory, unreadable) says why.
 EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why);
 
-// Replaces the file atomically, creating its directory when needed.
-bool SaveEepromFile(const std::string& path, const Eeprom& data, std::string& why);
+// Replaces the file atomically, creating its directory when needed; with `sync` it is flushed
+// to disk as well (see vbus::ReplaceFileAtomically).
+bool SaveEepromFile(const std::string& path, const Eeprom& data, bool sync, std::string& why);
 
 }  // namespace vboard

@@ -2,22 +2,20 @@
 #include <iostream>
 
 #include "cli.h"
+#include "panel_launch.h"
 #include "platform.h"
 #include "vbus/bus_dir.h"
-#ifdef VBOARD_WITH_PANEL
-#include "vboard_panel/panel.h"
-#endif
 
 int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // `run --panel`: the panel program serves the board instead, in this process's place.
+    if (vboard::TakePanelOption(args)) {
+        std::cerr << "vboard: " << vboard::ExecPanelProgram(args) << "\n";
+        return 1;
+    }
     // Block the termination signals before any thread starts, so only sigwait sees them.
     vboard::PrepareForTerminationSignals();
-    std::vector<std::string> args(argv + 1, argv + argc);
     vboard::CliContext context{vbus::DefaultBusDirectory(), std::cout, std::cerr,
                                [](vboard::Board&) { vboard::WaitForTerminationSignal(); }};
-#ifdef VBOARD_WITH_PANEL
-    // `run --panel`: serve the board with its front panel until the panel is closed.
-    if (vboard::panel::TakePanelOption(args))
-        context.waitWhileRunning = [](vboard::Board& board) { vboard::panel::RunPanel(board); };
-#endif
     return vboard::RunCommandLine(args, context);
 }

@@ -17,6 +17,9 @@ Notifier::~Notifier() {
 }
 
 void Notifier::Post(Event event) {
+    // Nobody watching: nothing to wake the thread for. An observer added later starts from
+    // the board's state as it is then.
+    if (observed_.load(std::memory_order_acquire) == 0) return;
     std::lock_guard lock(queueMu_);
     if (stopping_) return;
     queue_.push_back(std::move(event));
@@ -33,12 +36,14 @@ void Notifier::Add(BoardObserver* observer) {
     std::unique_lock lock(observersMu_, std::defer_lock);
     if (std::this_thread::get_id() != thread_.get_id()) lock.lock();
     observers_.push_back(observer);
+    observed_.store(observers_.size(), std::memory_order_release);
 }
 
 void Notifier::Remove(BoardObserver* observer) {
     std::unique_lock lock(observersMu_, std::defer_lock);
     if (std::this_thread::get_id() != thread_.get_id()) lock.lock();
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+    observed_.store(observers_.size(), std::memory_order_release);
 }
 
 void Notifier::Run() {

@@ -1,6 +1,8 @@
-// Delivers board changes to observers on a thread of its own, in order.
+// Delivers board changes to observers on a thread of its own, in order; while nobody observes,
+// changes are not posted at all.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -40,6 +42,7 @@ class Notifier {
 
     std::mutex observersMu_;  // held while a callback runs
     std::vector<BoardObserver*> observers_;
+    std::atomic<std::size_t> observed_{0};  // observers_.size(), read without the lock
 
     std::thread thread_;
 };

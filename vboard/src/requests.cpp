@@ -21,24 +21,6 @@ constexpr std::uint32_t kErrorOperationAborted = 995;
 constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
 constexpr std::uint32_t kErrorNotFound = 1168;
 
-const char* KindName(ConnectionKind kind) {
-    switch (kind) {
-        case ConnectionKind::New:
-            return "before HELLO";
-        case ConnectionKind::Probe:
-            return "probe";
-        case ConnectionKind::Device:
-            return "device handle";
-        case ConnectionKind::Pipe:
-            return "pipe handle";
-        case ConnectionKind::Control:
-            return "control";
-        case ConnectionKind::Refused:
-            return "refused";
-    }
-    return "?";
-}
-
 LogOp LogOpOf(vbus::Op op) {
     switch (op) {
         case vbus::Op::Read:
@@ -58,52 +40,6 @@ std::uint32_t Clip(std::uint32_t n, const Fault& fault) {
 }  // namespace
 
 // ---- Connections.
-
-void BoardCore::Serve(ConnectionPtr connection) {
-    std::string why;
-    // A loopback TCP port is open to every local user: only who can read the endpoint file may talk.
-    if (connection->secretFirst && !vbus::ReceiveSecret(connection->Stream(), tcpSecret_, why)) {
-        bool stopping;
-        {
-            std::lock_guard lock(mu_);
-            stopping = stopped_;
-        }
-        if (!stopping) Diagnose("closing " + connection->PeerName() + ": " + why);
-        connection->Shutdown();
-        Closed(connection);
-        return;
-    }
-    for (;;) {
-        auto message = vbus::ReadMessage(connection->Stream(), why);
-        if (!message) {
-            bool stopping;
-            {
-                std::lock_guard lock(mu_);
-                stopping = stopped_;
-            }
-            if (connection->Overflowed())
-                why = "it does not read what the board sends";
-            else if (stopping)
-                why.clear();
-            if (!why.empty())
-                Diagnose("closing " + connection->PeerName() + " (" + KindName(connection->kind) +
-                         "): " + why);
-            break;
-        }
-        if (!Handle(connection, *message, why)) {
-            ConnectionKind kind;
-            {
-                std::lock_guard lock(mu_);
-                kind = connection->kind;
-            }
-            Diagnose("closing " + connection->PeerName() + " (" + KindName(kind) + "): " + why);
-            connection->Shutdown();
-            break;
-        }
-    }
-    connection->Shutdown();
-    Closed(connection);
-}
 
 bool BoardCore::Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why) {
     ConnectionKind kind;
@@ -354,9 +290,7 @@ void BoardCore::Closed(const ConnectionPtr& c) {
         if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe)
             Record(NewEntry(*c, LogOp::Close));
         connections_.erase(c->Id());
-        finished_.push_back(c);
     }
-    c->StopWriter();
 }
 
 // ---- Requests.
@@ -411,7 +345,7 @@ BoardCore::Outcome BoardCore::Answer(Request& r) {
             std::copy(r.input.begin(), r.input.begin() + n, next.begin() + arm.offset);
             // Acknowledge only what the file holds, so a killed board loses nothing acknowledged.
             std::string why;
-            if (n > 0 && !SaveEepromFile(eepromPath_, next, why)) {
+            if (n > 0 && !SaveEepromFile(eepromPath_, next, options_.syncWrites, why)) {
                 Diagnose(why);
                 out.error = kErrorGenFailure;
                 break;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "panel_launch.h"
 #include "test_support.h"
 #include "vbus/bus_dir.h"
 
@@ -27,6 +28,8 @@ TEST(CommandLine, ParsesRunListAndCommands) {
     EXPECT_EQ(run.run.reportIntervalMs, 250);
     EXPECT_FALSE(run.run.plugged);
     EXPECT_EQ(run.run.clock, (ClockTime{7, 8, 9}));
+    EXPECT_FALSE(run.run.syncWrites);
+    EXPECT_TRUE(ParseCommandLine({"run", "--sync"}).run.syncWrites);
 
     auto cmd = ParseCommandLine({"--slot", "2", "fault", "PIPE02", "delay", "200"});
     ASSERT_EQ(cmd.kind, CliRequest::Kind::Command);
@@ -63,6 +66,22 @@ class CliTest : public ::testing::Test {
     std::unique_ptr<Board> board_;
     std::ostringstream out_, err_;
 };
+
+TEST(CommandLine, PanelOptionIsTakenFromRunOnly) {
+    std::vector<std::string> a{"run", "--panel", "--type", "0x22"};
+    EXPECT_TRUE(TakePanelOption(a));
+    EXPECT_EQ(a, (std::vector<std::string>{"run", "--type", "0x22"}));
+    std::vector<std::string> b{"--slot", "2", "run", "--clock", "10:00:00", "--panel"};
+    EXPECT_TRUE(TakePanelOption(b));
+    EXPECT_EQ(b, (std::vector<std::string>{"--slot", "2", "run", "--clock", "10:00:00"}));
+    std::vector<std::string> c{"run"};
+    EXPECT_FALSE(TakePanelOption(c));
+    std::vector<std::string> d{"key", "3", "--panel"};  // not a run: left for the parser to refuse
+    EXPECT_FALSE(TakePanelOption(d));
+    EXPECT_EQ(d.size(), std::size_t{3});
+    std::vector<std::string> e{"--panel", "run"};  // before the command word it is no run option
+    EXPECT_FALSE(TakePanelOption(e));
+}
 
 TEST_F(CliTest, CommandsSteerTheBoard) {
     EXPECT_EQ(Run({"key", "3", "down"}), 0);

@@ -77,7 +77,7 @@ namespace {
 std::string TemporaryPath(const std::string& path, pid_t pid) { return path + ".tmp" + std::to_string(pid); }
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool sync) {
     const std::string tmp = TemporaryPath(path, ::getpid());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
@@ -93,12 +93,13 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!sync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
     }
+    if (!sync) return true;
     // Make the rename itself durable.
     const auto parent = std::filesystem::path(path).parent_path().string();
     int dfd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

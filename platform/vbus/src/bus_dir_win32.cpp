@@ -34,7 +34,7 @@ bool EnsureBusDirectory(const std::string& dir, std::string* why) {
     return false;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool /*sync*/) {
     const std::string tmp = path + ".tmp" + std::to_string(::GetCurrentProcessId());
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);

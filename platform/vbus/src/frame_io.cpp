@@ -11,9 +11,9 @@ std::optional<Message> ReadMessage(Stream& stream, std::string& why) {
     why.clear();
     std::uint8_t prefix[4];
     if (!stream.ReceiveAll(prefix, sizeof prefix)) return std::nullopt;
-    std::uint32_t length = static_cast<std::uint32_t>(prefix[0]) | (static_cast<std::uint32_t>(prefix[1]) << 8) |
-                           (static_cast<std::uint32_t>(prefix[2]) << 16) |
-                           (static_cast<std::uint32_t>(prefix[3]) << 24);
+    std::uint32_t length =
+        static_cast<std::uint32_t>(prefix[0]) | (static_cast<std::uint32_t>(prefix[1]) << 8) |
+        (static_cast<std::uint32_t>(prefix[2]) << 16) | (static_cast<std::uint32_t>(prefix[3]) << 24);
     if (length < 1 || length > kMaxFrame) {
         why = "frame length " + std::to_string(length) + " out of range";
         return std::nullopt;

@@ -18,7 +18,7 @@ enum Type : std::uint8_t {
 };
 
 class Writer {
-public:
+  public:
     void U8(std::uint8_t v) { out_.push_back(v); }
     void U16(std::uint16_t v) {
         for (int i = 0; i < 2; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -45,12 +45,12 @@ public:
         return frame;
     }
 
-private:
+  private:
     Bytes out_;
 };
 
 class Reader {
-public:
+  public:
     Reader(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
     bool U8(std::uint8_t& v) {
         if (!Need(1)) return false;
@@ -92,7 +92,7 @@ public:
     }
     bool AtEnd() const { return pos_ == n_; }
 
-private:
+  private:
     bool Need(std::size_t k) const { return n_ - pos_ >= k; }
     const std::uint8_t* p_;
     std::size_t n_;
@@ -263,7 +263,7 @@ std::optional<Message> Decode(const std::uint8_t* body, std::size_t size, std::s
 }
 
 const char* MessageName(const Message& message) {
-    static const char* const kNames[] = {"HELLO", "WELCOME", "SUBMIT", "ACCEPTED",
+    static const char* const kNames[] = {"HELLO", "WELCOME", "SUBMIT",  "ACCEPTED",
                                          "DONE",  "CANCEL",  "COMMAND", "REPLY"};
     return kNames[message.index()];
 }

@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <string>
@@ -12,7 +13,7 @@
 namespace vbus {
 
 class SocketStream final : public Stream {
-public:
+  public:
     SocketStream(int fd, std::string peer) : fd_(fd), peer_(std::move(peer)) {}
     ~SocketStream() override { ::close(fd_); }
 
@@ -39,7 +40,30 @@ public:
     void Shutdown() override { ::shutdown(fd_, SHUT_RDWR); }
     std::string PeerName() const override { return peer_; }
 
-private:
+    NativeSocket Native() const override { return fd_; }
+    std::ptrdiff_t ReceiveSome(std::uint8_t* data, std::size_t size) override {
+        for (;;) {
+            const ssize_t n = ::recv(fd_, data, size, MSG_DONTWAIT);
+            if (n >= 0) return n;
+            if (errno == EINTR) continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? kWouldBlock : kFailed;
+        }
+    }
+    std::ptrdiff_t SendSome(const std::uint8_t* data, std::size_t size) override {
+        for (;;) {
+            const ssize_t n = ::send(fd_, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n >= 0) return n;
+            if (errno == EINTR) continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? kWouldBlock : kFailed;
+        }
+    }
+    void SetReceiveTimeout(unsigned milliseconds) override {
+        timeval limit{static_cast<time_t>(milliseconds / 1000),
+                      static_cast<suseconds_t>(milliseconds % 1000 * 1000)};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    }
+
+  private:
     int fd_;
     std::string peer_;
 };

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,6 +61,12 @@ class TcpListener final : public Listener {
             return nullptr;
         }
     }
+    NativeSocket Native() const override { return fd_; }
+    std::unique_ptr<Stream> TryAccept() override {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, 0) != 1 || (ready.revents & POLLIN) == 0) return nullptr;
+        return Accept();
+    }
     void Close() override {
         if (closed_.exchange(true)) return;
         ::shutdown(fd_, SHUT_RDWR);
@@ -92,7 +99,7 @@ std::unique_ptr<Listener> ListenTcpLoopback(std::uint16_t& port, std::string& wh
     }
     sockaddr_in addr = LoopbackAddress(0);
     socklen_t size = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0 ||
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
         why = std::string("listen on 127.0.0.1: ") + std::strerror(errno);
         ::close(fd);

@@ -33,11 +33,13 @@ sockaddr_in LoopbackAddress(std::uint16_t port) {
     return addr;
 }
 
-// Waits until `socket` can be read (or written) or `stop` turns true; false in the second case
-// or on an error.
-bool WaitReady(SOCKET socket, bool forWriting, const std::atomic<bool>& stop) {
+// Waits until `socket` can be read (or written) or `stop` turns true; false in the second case,
+// on an error, or once `limitMs` (when not 0) have passed.
+bool WaitReady(SOCKET socket, bool forWriting, const std::atomic<bool>& stop, unsigned limitMs = 0) {
+    const DWORD start = ::GetTickCount();
     for (;;) {
         if (stop.load()) return false;
+        if (limitMs != 0 && ::GetTickCount() - start >= limitMs) return false;
         fd_set set;
         FD_ZERO(&set);
         FD_SET(socket, &set);
@@ -71,7 +73,7 @@ class WinsockStream final : public Stream {
     }
     bool ReceiveAll(std::uint8_t* data, std::size_t size) override {
         while (size > 0) {
-            if (!WaitReady(socket_, false, shut_)) return false;
+            if (!WaitReady(socket_, false, shut_, receiveLimitMs_.load())) return false;
             const int n = ::recv(socket_, reinterpret_cast<char*>(data),
                                  static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
             if (n <= 0) return false;
@@ -85,10 +87,34 @@ class WinsockStream final : public Stream {
     }
     std::string PeerName() const override { return peer_; }
 
+    NativeSocket Native() const override { return static_cast<NativeSocket>(socket_); }
+    std::ptrdiff_t ReceiveSome(std::uint8_t* data, std::size_t size) override {
+        if (!ReadyNow(false)) return kWouldBlock;
+        const int n = ::recv(socket_, reinterpret_cast<char*>(data),
+                             static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+        return n >= 0 ? n : kFailed;
+    }
+    std::ptrdiff_t SendSome(const std::uint8_t* data, std::size_t size) override {
+        if (!ReadyNow(true)) return kWouldBlock;
+        const int n = ::send(socket_, reinterpret_cast<const char*>(data),
+                             static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+        return n >= 0 ? n : kFailed;
+    }
+    void SetReceiveTimeout(unsigned milliseconds) override { receiveLimitMs_.store(milliseconds); }
+
   private:
+    bool ReadyNow(bool forWriting) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket_, &set);
+        timeval now{0, 0};
+        return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &now) == 1;
+    }
+
     const SOCKET socket_;
     const std::string peer_;
     std::atomic<bool> shut_{false};
+    std::atomic<unsigned> receiveLimitMs_{0};
 };
 
 class WinsockListener final : public Listener {
@@ -109,6 +135,15 @@ class WinsockListener final : public Listener {
                                                           " (port " + std::to_string(ntohs(peer.sin_port)) +
                                                           ")");
         }
+    }
+    NativeSocket Native() const override { return static_cast<NativeSocket>(socket_); }
+    std::unique_ptr<Stream> TryAccept() override {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket_, &set);
+        timeval now{0, 0};
+        if (closed_.load() || ::select(0, &set, nullptr, nullptr, &now) != 1) return nullptr;
+        return Accept();
     }
     void Close() override { closed_.store(true); }
 

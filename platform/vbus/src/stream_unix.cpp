@@ -1,5 +1,6 @@
 // UNIX-domain stream sockets behind the Stream and Listener seams.
 #include <errno.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -22,7 +23,7 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
 }
 
 class UnixListener final : public Listener {
-public:
+  public:
     UnixListener(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~UnixListener() override {
         Close();
@@ -43,13 +44,19 @@ public:
             return nullptr;
         }
     }
+    NativeSocket Native() const override { return fd_; }
+    std::unique_ptr<Stream> TryAccept() override {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, 0) != 1 || (ready.revents & POLLIN) == 0) return nullptr;
+        return Accept();
+    }
     void Close() override {
         if (closed_.exchange(true)) return;
         ::shutdown(fd_, SHUT_RDWR);
         ::unlink(path_.c_str());
     }
 
-private:
+  private:
     int fd_;
     std::string path_;
     std::atomic<bool> closed_{false};
@@ -86,7 +93,7 @@ std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string&
         why = std::string("socket: ") + std::strerror(errno);
         return nullptr;
     }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0) {
         why = "bind " + socketPath + ": " + std::strerror(errno);
         ::close(fd);
         return nullptr;

@@ -29,6 +29,14 @@ void FailDetailSizeQuery(DWORD error);
 // Ends both faults above.
 void ClearSetupFaults();
 
+// Lines on standard error about boards that break the protocol: off unless the environment has
+// VBOARD_DIAGNOSTICS=1 when the first is due; this turns them on or off. They are rate-limited.
+void ShowDiagnostics(bool on);
+
+// Threads the stand-in has started to serve board connections (one completion thread for the
+// whole process). Threads the program starts itself (CreateThread) are not counted.
+std::size_t CompletionThreadsStarted();
+
 // Handles open in the process: files, events, threads and device sets.
 std::size_t OpenHandleCount();
 // Requests sent to boards whose completion has not happened yet, including those on

@@ -1,13 +1,12 @@
 #include "bus.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <cstdio>
 #include <mutex>
-#include <thread>
 #include <variant>
 
 #include "board_socket.h"
+#include "connection.h"
+#include "diagnostics.h"
 #include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 
@@ -27,39 +26,6 @@ BusOverride& Override() {
 std::atomic<unsigned> answerLimitMs{0};
 constexpr unsigned kDefaultAnswerLimitMs = 5000;
 
-// Shuts a stream when the greeting on it takes longer than the answer limit, so that the
-// blocked read of the WELCOME returns.
-class GreetingDeadline {
-  public:
-    explicit GreetingDeadline(vbus::Stream& stream)
-        : watcher_([this, &stream, limit = AnswerLimit()] {
-              std::unique_lock<std::mutex> hold(lock_);
-              if (!over_.wait_for(hold, limit, [this] { return finished_; })) {
-                  expired_ = true;
-                  stream.Shutdown();
-              }
-          }) {}
-    ~GreetingDeadline() {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            finished_ = true;
-        }
-        over_.notify_one();
-        watcher_.join();
-    }
-    bool Expired() {
-        std::lock_guard<std::mutex> hold(lock_);
-        return expired_;
-    }
-
-  private:
-    std::mutex lock_;
-    std::condition_variable over_;
-    bool finished_ = false;
-    bool expired_ = false;
-    std::thread watcher_;  // last: it uses the members above
-};
-
 }  // namespace
 
 std::chrono::milliseconds AnswerLimit() {
@@ -78,13 +44,15 @@ std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::P
     auto stream = ConnectToBoard(busDirectory, slot);
     if (!stream) return std::nullopt;
     if (!vbus::WriteMessage(*stream, vbus::Hello{vbus::kProtocolVersion, purpose, path})) return std::nullopt;
+    // The WELCOME is read with a receive deadline on the socket; later frames are read by the
+    // completion thread, which never blocks.
     std::string why;
-    std::optional<vbus::Message> answer;
-    {
-        GreetingDeadline deadline(*stream);
-        answer = vbus::ReadMessage(*stream, why);
-        if (deadline.Expired()) why = "did not answer HELLO in time";
-    }
+    const auto limit = AnswerLimit();
+    const auto start = std::chrono::steady_clock::now();
+    stream->SetReceiveTimeout(static_cast<unsigned>(limit.count()));
+    std::optional<vbus::Message> answer = vbus::ReadMessage(*stream, why);
+    stream->SetReceiveTimeout(0);
+    if (!answer && std::chrono::steady_clock::now() - start >= limit) why = "did not answer HELLO in time";
     if (!answer) {
         if (!why.empty()) LogProtocolFault(stream->PeerName(), why);
         return std::nullopt;
@@ -102,10 +70,6 @@ std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::P
     return Greeting{std::move(stream), std::move(*welcome)};
 }
 
-void LogProtocolFault(const std::string& peer, const std::string& fault) {
-    std::fprintf(stderr, "winapi: board %s: %s; connection closed\n", peer.c_str(), fault.c_str());
-}
-
 }  // namespace winapi_impl
 
 namespace standin {
@@ -113,6 +77,10 @@ namespace standin {
 std::string BusDirectory() { return winapi_impl::BusDirectory(); }
 
 void SetBoardAnswerLimit(unsigned milliseconds) { winapi_impl::answerLimitMs.store(milliseconds); }
+
+void ShowDiagnostics(bool on) { winapi_impl::ShowDiagnostics(on); }
+
+std::size_t CompletionThreadsStarted() { return winapi_impl::CompletionThreadsStarted(); }
 
 void SetBusDirectory(std::string directory) {
     auto& o = winapi_impl::Override();

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "diagnostics.h"
 #include "vbus/protocol.h"
 #include "vbus/stream.h"
 
@@ -26,8 +27,5 @@ std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::P
 
 // How long a board may take to answer (the seam's SetBoardAnswerLimit).
 std::chrono::milliseconds AnswerLimit();
-
-// One line on standard error about a board that broke the protocol.
-void LogProtocolFault(const std::string& peer, const std::string& fault);
 
 }  // namespace winapi_impl

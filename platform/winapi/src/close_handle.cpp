@@ -10,7 +10,6 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
         SetLastError(ERROR_INVALID_HANDLE);  // a device set: SetupDiDestroyDeviceInfoList closes it
         return FALSE;
     }
-    winapi_impl::JoinEndedReaders();
     return TRUE;
 }
 

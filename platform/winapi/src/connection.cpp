@@ -1,105 +1,136 @@
 #include "connection.h"
 
+#include <atomic>
+#include <chrono>
 #include <system_error>
 #include <thread>
 #include <variant>
 
 #include "bus.h"
 #include "completion.h"
+#include "vbus/poll.h"
 
 namespace winapi_impl {
 
-// The reader threads of all connections. A reader that has ended parks its thread here to
-// be joined by the next open or close; at process exit every connection still running is
-// dropped and every reader joined, so no reader outlives the process's static objects.
-class Readers {
+// The completion thread: one for all connections of the process, started with the first. It
+// waits on every connection's socket and takes the board's answers as they arrive; completing a
+// request (the caller's memory, the record, the event) happens there. At process exit every
+// connection still open is dropped without completing anything, and the thread is joined, so it
+// never outlives the process's static objects.
+class CompletionLoop {
   public:
-    static Readers& Instance() {
-        static Readers readers;
-        return readers;
+    static CompletionLoop& Instance() {
+        static CompletionLoop loop;
+        return loop;
     }
 
-    bool Start(const std::shared_ptr<Connection>& connection) {
-        JoinEnded();
+    bool Add(const std::shared_ptr<Connection>& connection) {
         std::lock_guard<std::mutex> hold(lock_);
-        try {
-            std::thread reader([connection] {
-                connection->ReadLoop();
-                Instance().Ended(connection.get());
-            });
-            running_.emplace(connection.get(), Entry{connection, std::move(reader)});
-        } catch (const std::system_error&) {
-            return false;
+        if (!waker_.Valid()) return false;
+        if (!thread_.joinable()) {
+            try {
+                thread_ = std::thread([this] { Run(); });
+            } catch (const std::system_error&) {
+                return false;
+            }
+            threadsStarted_.fetch_add(1);
         }
+        connections_.emplace(connection.get(), connection);
+        waker_.Wake();
         return true;
     }
 
-    void JoinEnded() {
-        std::vector<std::thread> ended;
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            ended.swap(ended_);
-        }
-        for (auto& thread : ended) thread.join();
-    }
+    void Wake() { waker_.Wake(); }
 
     std::size_t Pending() {
+        std::vector<std::shared_ptr<Connection>> all;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            for (auto& [key, connection] : connections_) all.push_back(connection);
+        }
         std::size_t count = 0;
-        std::lock_guard<std::mutex> hold(lock_);
-        for (auto& [key, entry] : running_)
-            if (auto connection = entry.connection.lock()) count += connection->PendingCount();
+        for (auto& connection : all) count += connection->PendingCount();
         return count;
     }
 
-    ~Readers() {
-        std::vector<std::thread> threads;
-        std::vector<std::shared_ptr<Connection>> live;
+    std::size_t ThreadsStarted() const { return threadsStarted_.load(); }
+
+    ~CompletionLoop() {
+        std::map<Connection*, std::shared_ptr<Connection>> left;
         {
             std::lock_guard<std::mutex> hold(lock_);
-            for (auto& [key, entry] : running_) {
-                if (auto connection = entry.connection.lock()) live.push_back(std::move(connection));
-                threads.push_back(std::move(entry.thread));
-            }
-            running_.clear();
-            for (auto& thread : ended_) threads.push_back(std::move(thread));
-            ended_.clear();
+            stopping_ = true;
+            waker_.Wake();
         }
-        for (auto& connection : live) connection->Abandon();
-        live.clear();
-        for (auto& thread : threads) thread.join();
+        if (thread_.joinable()) thread_.join();
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            left.swap(connections_);
+        }
+        for (auto& [key, connection] : left) {
+            connection->Abandon();
+            connection->FailAll();
+        }
     }
 
   private:
-    struct Entry {
-        std::weak_ptr<Connection> connection;
-        std::thread thread;
-    };
+    CompletionLoop() = default;
 
-    Readers() = default;
-
-    void Ended(Connection* connection) {
-        std::lock_guard<std::mutex> hold(lock_);
-        auto it = running_.find(connection);
-        if (it == running_.end()) return;  // process exit took it over
-        ended_.push_back(std::move(it->second.thread));
-        running_.erase(it);
+    void Run() {
+        std::vector<std::shared_ptr<Connection>> watched;
+        std::vector<vbus::PollItem> items;
+        for (;;) {
+            watched.clear();
+            items.assign(1, vbus::PollItem{waker_.Socket(), true});
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (stopping_) return;
+                for (auto& [key, connection] : connections_) {
+                    watched.push_back(connection);
+                    items.push_back(vbus::PollItem{connection->stream_->Native(), true});
+                }
+            }
+            if (!vbus::Poll(items, -1)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            if (items[0].readable) waker_.Drain();
+            for (std::size_t i = 0; i < watched.size(); ++i) {
+                Connection& connection = *watched[i];
+                if ((items[i + 1].readable || connection.ending_.load()) && !connection.OnReadable(buffer_)) {
+                    connection.Finish();
+                    std::lock_guard<std::mutex> hold(lock_);
+                    connections_.erase(&connection);
+                }
+            }
+        }
     }
 
     std::mutex lock_;
-    std::map<Connection*, Entry> running_;
-    std::vector<std::thread> ended_;
+    std::map<Connection*, std::shared_ptr<Connection>> connections_;
+    bool stopping_ = false;
+    vbus::Waker waker_;
+    std::atomic<std::size_t> threadsStarted_{0};
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(16384);  // the thread's own
+    std::thread thread_;
 };
 
-void JoinEndedReaders() { Readers::Instance().JoinEnded(); }
+std::size_t PendingRequests() { return CompletionLoop::Instance().Pending(); }
 
-std::size_t PendingRequests() { return Readers::Instance().Pending(); }
+std::size_t CompletionThreadsStarted() { return CompletionLoop::Instance().ThreadsStarted(); }
 
 Connection::Connection(std::unique_ptr<vbus::Stream> stream, bool overlapped)
     : Object(Kind::File), stream_(std::move(stream)), overlapped_(overlapped) {}
 
 Connection::~Connection() = default;
 
-bool Connection::Start() { return Readers::Instance().Start(shared_from_this()); }
+bool Connection::Start() { return CompletionLoop::Instance().Add(shared_from_this()); }
+
+void Connection::End() {
+    ending_.store(true);
+    stream_->Shutdown();
+    CompletionLoop::Instance().Wake();
+}
 
 Connection::Outcome Connection::Issue(const std::shared_ptr<Request>& request, vbus::Submit submit) {
     {
@@ -114,7 +145,7 @@ Connection::Outcome Connection::Issue(const std::shared_ptr<Request>& request, v
             completed_.Reset();
         }
         // A board that is gone fails the request through the reader, like every other one.
-        if (!vbus::WriteMessage(*stream_, submit)) stream_->Shutdown();
+        if (!vbus::WriteMessage(*stream_, submit)) End();
     }
     std::unique_lock<std::mutex> hold(lock_);
     // The board answers every request at once, with ACCEPTED or DONE; one that does not has
@@ -123,7 +154,7 @@ Connection::Outcome Connection::Issue(const std::shared_ptr<Request>& request, v
         hold.unlock();
         LogProtocolFault(stream_->PeerName(),
                          "did not answer request " + std::to_string(submit.id) + " in time");
-        stream_->Shutdown();
+        End();
         hold.lock();
     }
     // An overlapped call returns with the first answer: once the board has accepted the
@@ -171,7 +202,7 @@ void Connection::LastHandleClosed() {
     // With requests pending the connection stays until the board has answered each CANCEL,
     // so their completions still reach the caller; the last one shuts it.
     if (idle)
-        stream_->Shutdown();
+        End();
     else
         SendCancels(ids);
 }
@@ -187,7 +218,7 @@ void Connection::Abandon() {
 void Connection::SendCancels(const std::vector<std::uint32_t>& ids) {
     for (std::uint32_t id : ids) {
         if (!vbus::WriteMessage(*stream_, vbus::Cancel{id})) {
-            stream_->Shutdown();
+            End();
             return;
         }
     }
@@ -198,21 +229,27 @@ std::size_t Connection::PendingCount() {
     return requests_.size();
 }
 
-void Connection::ReadLoop() {
-    std::string why;
-    for (;;) {
-        auto message = vbus::ReadMessage(*stream_, why);
-        if (!message) break;
-        if (auto* accepted = std::get_if<vbus::Accepted>(&*message)) {
-            if (!OnAccepted(accepted->id, why)) break;
-        } else if (auto* done = std::get_if<vbus::Done>(&*message)) {
-            if (!OnDone(*done, why)) break;
-        } else {
-            why = std::string("sent ") + vbus::MessageName(*message) + " on an open handle";
-            break;
-        }
+bool Connection::OnReadable(std::vector<std::uint8_t>& buffer) {
+    if (ending_.load()) return false;
+    const std::ptrdiff_t n = stream_->ReceiveSome(buffer.data(), buffer.size());
+    if (n == vbus::Stream::kWouldBlock) return true;
+    if (n <= 0) {
+        if (reader_.InsideFrame()) why_ = "connection ended inside a frame";
+        return false;
     }
-    if (!why.empty()) LogProtocolFault(stream_->PeerName(), why);
+    return reader_.Feed(
+        buffer.data(), static_cast<std::size_t>(n),
+        [this](vbus::Message& message, std::string& why) {
+            if (auto* accepted = std::get_if<vbus::Accepted>(&message)) return OnAccepted(accepted->id, why);
+            if (auto* done = std::get_if<vbus::Done>(&message)) return OnDone(*done, why);
+            why = std::string("sent ") + vbus::MessageName(message) + " on an open handle";
+            return false;
+        },
+        why_);
+}
+
+void Connection::Finish() {
+    if (!why_.empty()) LogProtocolFault(stream_->PeerName(), why_);
     stream_->Shutdown();
     FailAll();
 }
@@ -265,7 +302,7 @@ bool Connection::OnDone(vbus::Done& done, std::string& why) {
         request->transferred = result.transferred;
     }
     answered_.notify_all();
-    if (finished) stream_->Shutdown();
+    if (finished) End();
     return true;
 }
 

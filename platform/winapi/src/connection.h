@@ -1,10 +1,11 @@
 // A handle made by CreateFileA: one connection to the board that opened the path. Requests
-// go out as SUBMIT; a reader thread per connection takes the board's answers and completes
-// requests into the caller's memory when their DONE arrives.
+// go out as SUBMIT from the caller's thread; the process's completion thread takes the board's
+// answers and completes requests into the caller's memory when their DONE arrives.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "objects.h"
+#include "vbus/frame_reader.h"
 #include "vbus/protocol.h"
 #include "vbus/stream.h"
 
@@ -46,7 +48,8 @@ class Connection final : public Object, public std::enable_shared_from_this<Conn
     Connection(std::unique_ptr<vbus::Stream> stream, bool overlapped);
     ~Connection() override;
 
-    // Starts the reader thread; false when no thread could be made.
+    // Hands the connection to the completion thread (started with the first); false when no
+    // thread could be made.
     bool Start();
 
     struct Outcome {
@@ -70,9 +73,15 @@ class Connection final : public Object, public std::enable_shared_from_this<Conn
     void Abandon();
 
   private:
-    friend class Readers;
+    friend class CompletionLoop;
     std::size_t PendingCount();
-    void ReadLoop();
+    // Completion thread: takes what has arrived; false once the connection has ended (the
+    // board left or broke the protocol, or the handle asked to end it). Finish then fails what
+    // is left.
+    bool OnReadable(std::vector<std::uint8_t>& buffer);
+    void Finish();
+    // Ends the connection from any thread; the completion thread finishes it.
+    void End();
     bool OnAccepted(std::uint32_t id, std::string& why);
     bool OnDone(vbus::Done& done, std::string& why);
     void FailAll();
@@ -80,6 +89,9 @@ class Connection final : public Object, public std::enable_shared_from_this<Conn
 
     std::unique_ptr<vbus::Stream> stream_;
     const bool overlapped_;
+    std::atomic<bool> ending_{false};
+    vbus::FrameReader reader_;     // completion thread only
+    std::string why_;              // completion thread only: the protocol fault that ended it
     Event completed_{true, true};  // the file object's own signal
 
     std::mutex sendLock_;  // one frame at a time; taken before lock_
@@ -92,9 +104,9 @@ class Connection final : public Object, public std::enable_shared_from_this<Conn
     bool abandoned_ = false;  // the process is exiting
 };
 
-// Joins the reader threads of connections that have ended.
-void JoinEndedReaders();
 // Requests not completed yet, on every connection.
 std::size_t PendingRequests();
+// Threads the stand-in has started for its connections (the completion thread: at most one).
+std::size_t CompletionThreadsStarted();
 
 }  // namespace winapi_impl

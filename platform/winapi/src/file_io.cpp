@@ -94,7 +94,6 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
-    JoinEndedReaders();
     const std::string bus = BusDirectory();
     // Boards that do not own the path answer 2; a board that owns it but refuses says why,
     // and that reason is kept whatever the boards after it answer.

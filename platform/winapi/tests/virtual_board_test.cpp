@@ -1,4 +1,6 @@
 // The stand-in against virtual boards running in this process.
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -127,6 +129,46 @@ TEST_F(VirtualBoard, TimedOutAndClosedReadsCompleteWithAborted) {
     ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 20000), WAIT_OBJECT_0);
     EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped_, &count_, FALSE));
     EXPECT_EQ(GetLastError(), Err(ERROR_OPERATION_ABORTED));
+}
+
+namespace {
+std::size_t ThreadsOfThisProcess() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+}  // namespace
+
+// The jobs of the tools' workers start no thread of the stand-in's beyond its one completion
+// thread, however many handles they open and close.
+TEST_F(VirtualBoard, AThousandJobsStartNoThread) {
+    vboard::Board& board = Start(0);
+    auto job = [&] {
+        HANDLE device = Open(board.DevicePath());
+        HANDLE pipe = Open(board.DevicePath() + "\\PIPE00");
+        ASSERT_NE(device, INVALID_HANDLE_VALUE);
+        ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+        BYTE type = 0;
+        struct {
+            DWORD offset, length;
+            void* data;
+            DWORD request;
+        } block{0, 1, &type, 0x472};
+        ResetEvent(overlapped_.hEvent);
+        if (!DeviceIoControl(device, 0x8000200c, &block, sizeof block, &type, 1, &count_, &overlapped_)) {
+            ASSERT_TRUE(GetOverlappedResult(device, &overlapped_, &count_, TRUE));
+        }
+        EXPECT_EQ(type, 0x21);
+        CloseHandle(pipe);
+        CloseHandle(device);
+    };
+    job();  // the completion thread may start here, once
+    const std::size_t started = standin::CompletionThreadsStarted();
+    const std::size_t threads = ThreadsOfThisProcess();
+    EXPECT_LE(started, 1u);
+    for (int i = 0; i < 1000; ++i) job();
+    EXPECT_EQ(standin::CompletionThreadsStarted(), started);
+    EXPECT_EQ(ThreadsOfThisProcess(), threads);
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ struct BoardOptions {
     // called with the board's lock held: it must not call back into the Board.
     std::function<void(const std::string&)> diagnostics;
     int logCapacity = 1024;  // traffic log entries kept
+    // An EEPROM write is acknowledged once its file is replaced, so it survives a killed board
+    // process. With syncWrites the file is flushed to disk first, so it survives a power cut too
+    // (at the cost of milliseconds per write).
+    bool syncWrites = false;
 };
 
 struct CommandResult {

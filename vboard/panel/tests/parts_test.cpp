@@ -107,22 +107,6 @@ class PartsTest : public QObject {
         QVERIFY(TrafficView::Columns(e)[6].isEmpty());  // no code, id or sizes for an open
         QVERIFY(TrafficView::Columns(e)[5].isEmpty());
     }
-
-    void panelOptionIsTakenFromRunOnly() {
-        std::vector<std::string> a{"run", "--panel", "--type", "0x22"};
-        QVERIFY(TakePanelOption(a));
-        QCOMPARE(a, (std::vector<std::string>{"run", "--type", "0x22"}));
-        std::vector<std::string> b{"--slot", "2", "run", "--clock", "10:00:00", "--panel"};
-        QVERIFY(TakePanelOption(b));
-        QCOMPARE(b, (std::vector<std::string>{"--slot", "2", "run", "--clock", "10:00:00"}));
-        std::vector<std::string> c{"run"};
-        QVERIFY(!TakePanelOption(c));
-        std::vector<std::string> d{"key", "3", "--panel"};  // not a run: left for the parser to refuse
-        QVERIFY(!TakePanelOption(d));
-        QCOMPARE(d.size(), std::size_t{3});
-        std::vector<std::string> e{"--panel", "run"};  // before the command word it is no run option
-        QVERIFY(!TakePanelOption(e));
-    }
 };
 
 }  // namespace vboard::panel::test

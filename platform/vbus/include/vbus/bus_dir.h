@@ -30,9 +30,11 @@ std::vector<int> ListSlots(const std::string& dir);
 // Slots that have a TCP endpoint file, ascending.
 std::vector<int> ListTcpSlots(const std::string& dir);
 
-// Replaces `path` with `content` atomically (temporary file, flushed to disk, renamed over
-// `path`). On POSIX hosts the file is readable and writable by its owner only.
-bool ReplaceFileAtomically(const std::string& path, const std::string& content);
+// Replaces `path` with `content` atomically (temporary file renamed over `path`): a process
+// killed at any moment leaves the old or the new content whole. With `sync` the file and the
+// rename are also flushed to disk, so that they survive a power cut of the host. On POSIX hosts
+// the file is readable and writable by its owner only.
+bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool sync = true);
 
 #ifndef _WIN32
 // Removes the temporary files that ReplaceFileAtomically of a process that has died (a board

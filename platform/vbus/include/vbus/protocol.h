@@ -11,8 +11,10 @@
 namespace vbus {
 
 constexpr std::uint16_t kProtocolVersion = 1;
-constexpr std::uint32_t kMaxFrame = 1u << 20;
 constexpr std::uint32_t kMaxBytes = 65536;
+// The longest frame body this version can have: a SUBMIT whose input and window are both full
+// (type, id, op, code, outLength, then two `bytes`). A length prefix above it is refused at once.
+constexpr std::uint32_t kMaxFrame = 1 + 4 + 1 + 4 + 4 + 2 * (4 + kMaxBytes);
 
 using Bytes = std::vector<std::uint8_t>;
 using Guid = std::array<std::uint8_t, 16>;

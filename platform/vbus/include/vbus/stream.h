@@ -12,6 +12,9 @@
 
 namespace vbus {
 
+// A socket as the host knows it: a file descriptor on POSIX hosts, a SOCKET on Windows.
+using NativeSocket = std::intptr_t;
+
 class Stream {
   public:
     virtual ~Stream() = default;
@@ -23,6 +26,17 @@ class Stream {
     virtual void Shutdown() = 0;
     // Names the peer for log lines.
     virtual std::string PeerName() const = 0;
+
+    // For event loops (vbus/poll.h): the socket to wait on, and transfers that never block.
+    // Each returns the bytes moved (> 0), 0 when the peer has closed (receive only), or
+    // kWouldBlock, or kFailed.
+    static constexpr std::ptrdiff_t kWouldBlock = -1;
+    static constexpr std::ptrdiff_t kFailed = -2;
+    virtual NativeSocket Native() const = 0;
+    virtual std::ptrdiff_t ReceiveSome(std::uint8_t* data, std::size_t size) = 0;
+    virtual std::ptrdiff_t SendSome(const std::uint8_t* data, std::size_t size) = 0;
+    // From now on ReceiveAll fails once it has waited `milliseconds` for bytes (0: no limit).
+    virtual void SetReceiveTimeout(unsigned milliseconds) = 0;
 };
 
 #ifndef _WIN32
@@ -35,6 +49,10 @@ class Listener {
     virtual ~Listener() = default;
     // Waits for the next connection; nothing once Close() was called.
     virtual std::unique_ptr<Stream> Accept() = 0;
+    // For event loops: the listening socket, and the next connection without waiting (nothing
+    // when none is there).
+    virtual NativeSocket Native() const = 0;
+    virtual std::unique_ptr<Stream> TryAccept() = 0;
     virtual void Close() = 0;
 };
 

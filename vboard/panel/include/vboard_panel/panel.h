@@ -4,8 +4,6 @@
 
 #include <QWidget>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "vboard/board.h"
 
@@ -18,9 +16,5 @@ std::unique_ptr<QWidget> CreatePanelWindow(Board& board);
 // asked to end (SIGINT, SIGTERM, blocked beforehand as the `vboard` program does). Makes the
 // Qt application object; call on the process's main thread. Returns the event loop's exit code.
 int RunPanel(Board& board);
-
-// Removes "--panel" from the options of a `run` command line (`args` without the program name);
-// true when it was there.
-bool TakePanelOption(std::vector<std::string>& args);
 
 }  // namespace vboard::panel
