@@ -29,6 +29,15 @@ std::string ReadInputFile(const std::string& path) {
 }
 
 void ReplaceOutputFile(const std::string& path, const std::string& content) {
+    // A device or pipe (/dev/null, a FIFO, NUL) is written as it is: it cannot be replaced.
+    std::error_code status;
+    if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status)) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.flush();
+        if (!out) throw CommandError(kExitUsage, path + ": cannot be written");
+        return;
+    }
     const std::string partial = path + ".partial";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);

@@ -1,8 +1,10 @@
 // eeprom read, write, verify and fill against virtual boards.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 
 #include "board_fixture.h"
@@ -67,6 +69,19 @@ TEST_F(EepromTest, StandardOutputIsADumpAndJsonCarriesTheBytes) {
     const RunResult json = Run({"--json", "eeprom", "read", "--length", "3"});
     ASSERT_EQ(json.exit, 0) << json.err;
     EXPECT_EQ(json.out, "{\"ok\":true,\"start\":0,\"length\":3,\"bytes\":[3,10,17]}\n");
+}
+
+// A FIFO (as /dev/null, a device) cannot be replaced by a file: it is written as it is.
+TEST_F(EepromTest, OutputToAPipeIsWrittenDirectly) {
+    PatternBoard();
+    ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
+    auto reader = std::async(std::launch::async, [&] { return ReadFile("fifo"); });
+    const RunResult r = Run({"eeprom", "read", "-o", File("fifo"), "--format", "bin"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    if (r.exit != 0) std::ofstream(File("fifo")) << "";  // lets the reader go
+    const std::vector<std::uint8_t> pattern = Pattern();
+    EXPECT_EQ(reader.get(), std::string(pattern.begin(), pattern.end()));
+    EXPECT_TRUE(std::filesystem::is_fifo(File("fifo")));
 }
 
 TEST_F(EepromTest, WriteDataAndFill) {

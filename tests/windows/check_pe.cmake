@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
-# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 -P check_pe.cmake
-# Fails unless EXE is a GUI-subsystem program of that format that imports system DLLs
-# only: the C++ runtime, libgcc and the thread library must be linked in.
+# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 [-DSUBSYSTEM=console] -P check_pe.cmake
+# Fails unless EXE is a GUI-subsystem (or, with SUBSYSTEM=console, console-subsystem) program
+# of that format that imports system DLLs only: the C++ runtime, libgcc and the thread library
+# must be linked in.
 set(allowed kernel32.dll user32.dll gdi32.dll setupapi.dll msvcrt.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
@@ -12,8 +13,14 @@ if(NOT out MATCHES "file format ${FORMAT}\n")
   string(REGEX MATCH "file format [^\n]*" found "${out}")
   message(FATAL_ERROR "${EXE}: ${found}, not ${FORMAT}")
 endif()
-if(NOT out MATCHES "Subsystem[ \t]+00000002")
-  message(FATAL_ERROR "${EXE}: not a Windows GUI program")
+if(SUBSYSTEM STREQUAL "console")
+  set(subsystem_code 00000003)
+else()
+  set(SUBSYSTEM GUI)
+  set(subsystem_code 00000002)
+endif()
+if(NOT out MATCHES "Subsystem[ \t]+${subsystem_code}")
+  message(FATAL_ERROR "${EXE}: not a Windows ${SUBSYSTEM} program")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" names "${out}")
 if(NOT names)
@@ -28,4 +35,4 @@ foreach(entry ${names})
   endif()
   message(STATUS "imports ${dll}")
 endforeach()
-message(STATUS "${EXE}: ${FORMAT}, GUI, system DLLs only")
+message(STATUS "${EXE}: ${FORMAT}, ${SUBSYSTEM}, system DLLs only")

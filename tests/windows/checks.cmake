@@ -28,6 +28,12 @@ foreach(tool varnel tesmor)
   endif()
 endforeach()
 
+if(TARGET boardctl)
+  add_test(NAME windows.pe.boardctl
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:boardctl> -DFORMAT=${vt_pe_format}
+      -DSUBSYSTEM=console -P ${vt_checks_dir}/check_pe.cmake)
+endif()
+
 add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp)
 target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
 set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
