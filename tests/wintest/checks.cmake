@@ -79,5 +79,5 @@ if(TARGET boardctl)
   add_test(NAME wintest.boardctl
     COMMAND ${vt_wintest_dir}/boardctl_check.sh ${vt_wintest_loader} ${CMAKE_BINARY_DIR}/wineprefix
       ${vt_host_vboard} $<TARGET_FILE:boardctl>)
-  set_tests_properties(wintest.boardctl PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 300 LABELS wine)
+  set_tests_properties(wintest.boardctl PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 600 LABELS wine)
 endif()
