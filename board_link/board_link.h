@@ -131,3 +131,14 @@ struct BoardIdentity {
 // The identification sequence of detection: find the board, open its device, ask its type
 // byte (preset to 0), look it up, close the device.
 BoardIdentity IdentifyBoard();
+
+// ---- choosing among several boards ----------------------------------------------------
+
+// Interfaces in the board driver's set, present ones only: the member indexes 0 .. n-1 that
+// the set yields before its no-more-items end (0 when there is no set).
+DWORD CountBoardInterfaces();
+// Discovery for the interface at member index `index` alone: opens it as FindBoard opens the
+// first (its path is then in DevicePath) and closes it again. 0 when it opened, -1 otherwise.
+int FindBoardAt(DWORD index);
+// The identification sequence of IdentifyBoard for the interface at member index `index`.
+BoardIdentity IdentifyBoardAt(DWORD index);

@@ -10,7 +10,7 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/platform/winapi ${CMAKE_BINARY_DIR}/platfor
 # requirements force-include win32/winapi_redirect.h into its sources; then the end-to-end
 # checks of tests/wintest.
 function(vt_redirect_system_code)
-  foreach(dir board_link shell varnel tesmor)
+  foreach(dir board_link shell varnel tesmor boardctl)
     get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR}/${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
       get_target_property(type ${target} TYPE)

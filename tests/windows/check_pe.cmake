@@ -1,9 +1,11 @@
 cmake_minimum_required(VERSION 3.25)
-# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 [-DALLOWED=imports.txt] -P check_pe.cmake
-# Fails unless EXE is a GUI-subsystem program of that format for Windows 7 SP1 (OS and
-# subsystem version 6.1) that imports system DLLs only: the C++ runtime, libgcc and the
-# thread library must be linked in. With ALLOWED, every imported function must be listed
-# there ("dll function" lines): the functions the oldest supported Windows has.
+# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 [-DALLOWED=imports.txt] [-DSUBSYSTEM=console]
+#   -P check_pe.cmake
+# Fails unless EXE is a GUI-subsystem (with SUBSYSTEM=console: console-subsystem) program of
+# that format for Windows 7 SP1 (OS and subsystem version 6.1) that imports system DLLs only:
+# the C++ runtime, libgcc and the thread library must be linked in. With ALLOWED, every
+# imported function must be listed there ("dll function" lines): the functions the oldest
+# supported Windows has.
 set(allowed kernel32.dll user32.dll gdi32.dll setupapi.dll msvcrt.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
@@ -14,8 +16,14 @@ if(NOT out MATCHES "file format ${FORMAT}\n")
   string(REGEX MATCH "file format [^\n]*" found "${out}")
   message(FATAL_ERROR "${EXE}: ${found}, not ${FORMAT}")
 endif()
-if(NOT out MATCHES "Subsystem[ \t]+00000002")
-  message(FATAL_ERROR "${EXE}: not a Windows GUI program")
+if(SUBSYSTEM STREQUAL "console")
+  set(subsystem_code 00000003)
+else()
+  set(SUBSYSTEM GUI)
+  set(subsystem_code 00000002)
+endif()
+if(NOT out MATCHES "Subsystem[ \t]+${subsystem_code}")
+  message(FATAL_ERROR "${EXE}: not a Windows ${SUBSYSTEM} program")
 endif()
 foreach(field OSystem Subsystem)
   if(NOT out MATCHES "Major${field}Version[ \t]+6\nMinor${field}Version[ \t]+1\n")
@@ -66,4 +74,4 @@ if(ALLOWED)
   endif()
   message(STATUS "${count} imported functions, each on the allow-list for Windows 7 SP1")
 endif()
-message(STATUS "${EXE}: ${FORMAT}, GUI, Windows 6.1, system DLLs only")
+message(STATUS "${EXE}: ${FORMAT}, ${SUBSYSTEM}, Windows 6.1, system DLLs only")

@@ -46,6 +46,17 @@ foreach(tool varnel tesmor)
   endif()
 endforeach()
 
+# The console program: the same checks, console subsystem.
+if(TARGET boardctl)
+  set(allowed "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(allowed -DALLOWED=${vt_checks_dir}/imports-win7sp1.txt)
+  endif()
+  add_test(NAME windows.pe.boardctl
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:boardctl> -DFORMAT=${vt_pe_format}
+      ${allowed} -DSUBSYSTEM=console -P ${vt_checks_dir}/check_pe.cmake)
+endif()
+
 # The resources, listed by icoutils' wrestool: the dialogs 100 and 102, icon 128, Tesmor's
 # bitmaps 129 and 130 and the version, all in language 2052.
 find_program(VT_WRESTOOL wrestool)

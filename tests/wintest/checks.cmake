@@ -3,6 +3,7 @@
 #
 # wintest.<tool>   the tool under wine on a virtual X server, reaching a virtual board of this
 #                  host over loopback TCP, worked by board_driver (e2e_check.sh says what is done)
+# wintest.boardctl the console program under wine on such a board (boardctl_check.sh)
 #
 # The virtual board is a program of the build machine: a native build of it is made beside
 # the cross build (host/). The checks need wine for this build's architecture, as the other
@@ -85,3 +86,10 @@ foreach(tool varnel tesmor)
       TIMEOUT 600 LABELS wine)
   endif()
 endforeach()
+
+if(TARGET boardctl)
+  add_test(NAME wintest.boardctl
+    COMMAND ${vt_wintest_dir}/boardctl_check.sh ${vt_wintest_loader} ${CMAKE_BINARY_DIR}/wineprefix
+      ${vt_host_vboard} $<TARGET_FILE:boardctl>)
+  set_tests_properties(wintest.boardctl PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 600 LABELS wine)
+endif()

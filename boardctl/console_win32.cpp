@@ -1,0 +1,102 @@
+// The console on Windows: text goes to a console window as UTF-16, and into a file or pipe in
+// the console's code page; raw bytes pass unchanged. Ctrl-C and Ctrl-Break arrive through the
+// console's control handler.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "console.h"
+
+namespace {
+
+std::wstring Utf16(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+bool Ascii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+class StandardConsole final : public Console {
+  public:
+    StandardConsole() {
+        // Raw bytes and Intel HEX stay byte for byte; line ends are written as CRLF below.
+        _setmode(_fileno(stdout), _O_BINARY);
+        _setmode(_fileno(stderr), _O_BINARY);
+    }
+    void Out(std::string_view utf8) override { WriteText(stdout, STD_OUTPUT_HANDLE, utf8); }
+    void OutBytes(std::string_view bytes) override {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        std::fflush(stdout);
+    }
+    void Err(std::string_view utf8) override { WriteText(stderr, STD_ERROR_HANDLE, utf8); }
+
+  private:
+    static void WriteText(std::FILE* stream, DWORD which, std::string_view utf8) {
+        std::string text;
+        for (char c : utf8) {
+            if (c == '\n') text += '\r';
+            text += c;
+        }
+        std::fflush(stream);
+        HANDLE handle = GetStdHandle(which);
+        DWORD mode = 0;
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+            const std::wstring wide = Utf16(text);
+            DWORD written = 0;
+            WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            return;
+        }
+        if (!Ascii(text)) {
+            // Redirected: the console's code page (the system's ANSI one without a console).
+            UINT page = GetConsoleOutputCP();
+            if (page == 0) page = GetACP();
+            const std::wstring wide = Utf16(text);
+            const int size = WideCharToMultiByte(page, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                                 0, nullptr, nullptr);
+            std::string encoded(static_cast<std::size_t>(size), '\0');
+            WideCharToMultiByte(page, 0, wide.data(), static_cast<int>(wide.size()), encoded.data(), size,
+                                nullptr, nullptr);
+            text = encoded;
+        }
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fflush(stream);
+    }
+};
+
+std::function<void()>* interruptHandler = nullptr;
+LONG interrupts = 0;
+
+BOOL WINAPI OnControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    // A second Ctrl-C ends the program the usual way.
+    if (InterlockedIncrement(&interrupts) > 1) return FALSE;
+    // The stop is repeated until the command has ended, in case a transfer started just after it.
+    std::thread([] {
+        for (;;) {
+            (*interruptHandler)();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }).detach();
+    return TRUE;
+}
+
+}  // namespace
+
+std::unique_ptr<Console> OpenStandardConsole() { return std::make_unique<StandardConsole>(); }
+
+void CatchInterrupts(std::function<void()> interrupted) {
+    interruptHandler = new std::function<void()>(std::move(interrupted));  // lives as long as the program
+    SetConsoleCtrlHandler(OnControl, TRUE);
+}

@@ -1,0 +1,24 @@
+// What boardctl's exit status means. Scripts rely on these numbers: they never change.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+enum ExitCode : int {
+    kExitOk = 0,            // done
+    kExitBoardFailure = 1,  // the board failed a request, timed out, sent too little or went away
+    kExitUsage = 2,         // bad arguments, a bad value, a file that cannot be read or is refused
+    kExitNoBoard = 3,       // no board, none at the interface asked for, or one of unknown type
+    kExitMismatch = 4,      // verification found a difference
+    kExitInterrupted = 130  // Ctrl-C (SIGINT, SIGTERM) ended a command that is no --watch
+};
+
+// A command's failure: the exit status and the one line that tells what went wrong.
+class CommandError : public std::runtime_error {
+  public:
+    CommandError(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    ExitCode Code() const { return code_; }
+
+  private:
+    ExitCode code_;
+};

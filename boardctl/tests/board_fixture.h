@@ -1,0 +1,64 @@
+// boardctl run in-process against virtual boards on a bus of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "stop_signal.h"
+#include "vboard/board.h"
+
+// Collects what a command writes.
+class CapturedConsole : public Console {
+  public:
+    void Out(std::string_view utf8) override;
+    void OutBytes(std::string_view bytes) override;
+    void Err(std::string_view utf8) override;
+    std::string OutText() const;
+    std::string ErrText() const;
+
+  private:
+    mutable std::mutex lock_;
+    std::string out_;
+    std::string err_;
+};
+
+struct RunResult {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+class BoardctlTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts a board on this test's bus; status reports every 20 ms unless told otherwise.
+    vboard::Board& AddBoard(vboard::BoardOptions options = {});
+    // boardctl with these arguments.
+    RunResult Run(const std::vector<std::string>& args);
+    // A file in the test's directory.
+    std::string File(const std::string& name) const { return dir_ + "/" + name; }
+    void WriteFile(const std::string& name, const std::string& content) const;
+    std::string ReadFile(const std::string& name) const;
+
+    // Requests of one kind the board received on a target ("device", "PIPE02", ...); one that
+    // pends and later completes counts once.
+    static std::vector<vboard::LogEntry> Requests(const vboard::Board& board, const std::string& target,
+                                                  vboard::LogOp op);
+
+    std::string dir_;
+    std::vector<std::unique_ptr<vboard::Board>> boards_;
+};
+
+// A test pattern: byte i is (i * 7 + 3) mod 256.
+std::vector<std::uint8_t> Pattern();
+
+// Runs until the condition holds or about ten seconds have gone by.
+bool Eventually(const std::function<bool()>& condition);

@@ -1,0 +1,238 @@
+// eeprom read, write, verify and fill against virtual boards.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include "board_fixture.h"
+
+namespace {
+
+using vboard::LogOp;
+
+std::vector<std::uint8_t> Contents(const vboard::Board& board) {
+    const auto eeprom = board.EepromContents();
+    return {eeprom.begin(), eeprom.end()};
+}
+
+class EepromTest : public BoardctlTest {
+  protected:
+    vboard::Board& PatternBoard() {
+        vboard::Board& board = AddBoard();
+        EXPECT_TRUE(board.WriteEeprom(0, Pattern()));
+        return board;
+    }
+};
+
+TEST_F(EepromTest, WholeEepromRoundTripInEveryFormat) {
+    vboard::Board& board = PatternBoard();
+    for (const std::string format : {"dump", "hex", "bin", "ihex"}) {
+        SCOPED_TRACE(format);
+        const std::string file = File("saved." + format);
+        const RunResult read = Run({"eeprom", "read", "-o", file, "--format", format});
+        ASSERT_EQ(read.exit, 0) << read.err;
+        ASSERT_TRUE(board.WriteEeprom(0, std::vector<std::uint8_t>(256, 0)));
+        const RunResult write = Run({"eeprom", "write", file, "--format", format, "--verify"});
+        ASSERT_EQ(write.exit, 0) << write.err;
+        EXPECT_EQ(write.out, "wrote 256 bytes at 0x00..0xff, verified\n");
+        EXPECT_EQ(Contents(board), Pattern());
+    }
+}
+
+TEST_F(EepromTest, ReadsGoInJobsOf64BytesAsVarnelsWorkerDoesThem) {
+    vboard::Board& board = PatternBoard();
+    const RunResult r = Run({"eeprom", "read", "--start", "0x10", "--length", "100", "--format", "hex"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    // Each job: the device and PIPE02 opened, one transfer request, one read of the job's size.
+    const auto reads = Requests(board, "PIPE02", LogOp::Read);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[0].asked, 64u);
+    EXPECT_EQ(reads[1].asked, 36u);
+    EXPECT_EQ(Requests(board, "PIPE02", LogOp::Open).size(), 2u);
+    std::size_t transfers = 0;
+    for (const auto& e : Requests(board, "device", LogOp::Ioctl)) transfers += e.code == 0x80002010u;
+    EXPECT_EQ(transfers, 2u);
+    const auto pattern = Pattern();
+    EXPECT_EQ(r.out.substr(0, 15), "73 7a 81 88 8f ");  // bytes 0x10.. of the pattern
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7);
+}
+
+TEST_F(EepromTest, StandardOutputIsADumpAndJsonCarriesTheBytes) {
+    PatternBoard();
+    const RunResult dump = Run({"eeprom", "read"});
+    ASSERT_EQ(dump.exit, 0) << dump.err;
+    EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 16);
+    EXPECT_EQ(dump.out.substr(0, 28), "00: 03 0a 11 18 1f 26 2d 34 ");
+    const RunResult json = Run({"--json", "eeprom", "read", "--length", "3"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    EXPECT_EQ(json.out, "{\"ok\":true,\"start\":0,\"length\":3,\"bytes\":[3,10,17]}\n");
+}
+
+// A FIFO (as /dev/null, a device) cannot be replaced by a file: it is written as it is.
+TEST_F(EepromTest, OutputToAPipeIsWrittenDirectly) {
+    PatternBoard();
+    ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
+    auto reader = std::async(std::launch::async, [&] { return ReadFile("fifo"); });
+    const RunResult r = Run({"eeprom", "read", "-o", File("fifo"), "--format", "bin"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    if (r.exit != 0) std::ofstream(File("fifo")) << "";  // lets the reader go
+    const std::vector<std::uint8_t> pattern = Pattern();
+    EXPECT_EQ(reader.get(), std::string(pattern.begin(), pattern.end()));
+    EXPECT_TRUE(std::filesystem::is_fifo(File("fifo")));
+}
+
+TEST_F(EepromTest, WriteDataAndFill) {
+    vboard::Board& board = AddBoard();
+    ASSERT_EQ(Run({"eeprom", "write", "--data", "48 65 6C 6c 6f", "--start", "32"}).exit, 0);
+    const RunResult fill =
+        Run({"--json", "eeprom", "fill", "0xa5", "--start", "200", "--length", "56", "--verify"});
+    ASSERT_EQ(fill.exit, 0) << fill.err;
+    EXPECT_EQ(fill.out, "{\"ok\":true,\"written\":56,\"ranges\":\"0xc8..0xff\",\"verified\":true}\n");
+    const auto bytes = Contents(board);
+    EXPECT_EQ(std::string(bytes.begin() + 32, bytes.begin() + 37), "Hello");
+    EXPECT_EQ(bytes[199], 0xff);
+    EXPECT_EQ(std::count(bytes.begin() + 200, bytes.end(), 0xa5), 56);
+    EXPECT_EQ(Run({"eeprom", "fill", "256"}).exit, 2);
+}
+
+TEST_F(EepromTest, VerifyNamesTheFirstDifference) {
+    vboard::Board& board = PatternBoard();
+    ASSERT_EQ(Run({"eeprom", "read", "-o", File("saved.bin")}).exit, 0);
+    EXPECT_EQ(Run({"eeprom", "verify", File("saved.bin")}).exit, 0);
+    ASSERT_TRUE(board.WriteEeprom(0x90, {0x00}));
+    ASSERT_TRUE(board.WriteEeprom(0x42, {0x00}));
+    const RunResult r = Run({"eeprom", "verify", File("saved.bin")});
+    EXPECT_EQ(r.exit, 4);
+    EXPECT_EQ(r.err, "boardctl eeprom verify: address 0x42 holds 0x00, " + File("saved.bin") + " has 0xd1\n");
+    // Only the range the file gives is compared.
+    ASSERT_EQ(
+        Run({"eeprom", "read", "--start", "0", "--length", "0x40", "-o", File("low.hex"), "--format", "hex"})
+            .exit,
+        0);
+    EXPECT_EQ(Run({"eeprom", "verify", File("low.hex"), "--format", "hex"}).exit, 0);
+}
+
+TEST_F(EepromTest, BadFilesAreRefusedBeforeAnythingIsWritten) {
+    vboard::Board& board = PatternBoard();
+    WriteFile("digit.hex.txt", "01 02 03\n04 0x 06\n");
+    WriteFile("sum.ihx", ":0100000011EF\n:00000001FF\n");
+    WriteFile("past.ihx", ":0100000011EE\n:02010000AABB98\n:00000001FF\n");
+    WriteFile("empty.bin", "");
+    WriteFile("long.bin", std::string(200, 'x'));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"eeprom", "write", File("digit.hex.txt"), "--format", "hex"},
+         File("digit.hex.txt") + ":2: column 5: 'x' is no hex digit (hex; nothing written)"},
+        {{"eeprom", "write", File("sum.ihx")}, File("sum.ihx") + ":1: bad checksum (ihex; nothing written)"},
+        {{"eeprom", "write", File("past.ihx")},
+         File("past.ihx") + ":2: 2 bytes at address 256 run past address 255 (ihex; nothing written)"},
+        {{"eeprom", "write", File("empty.bin")},
+         File("empty.bin") + ": the file holds no bytes (bin; nothing written)"},
+        {{"eeprom", "write", File("long.bin"), "--start", "100"},
+         File("long.bin") + ": 200 bytes at address 100 run past address 255 (bin; nothing written)"},
+        {{"eeprom", "write", File("missing.bin")}, File("missing.bin") + ": cannot be read"},
+        {{"eeprom", "write", File("sum.ihx"), "--start", "4"}, "carries its addresses"},
+        {{"eeprom", "write", "--data", "01 02 zz"}, "--data: column 7: 'z' is no hex digit"},
+    };
+    for (const auto& [args, why] : refused) {
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.exit, 2) << args[2];
+        EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    }
+    // The board saw nothing at all: not even a look for its type.
+    EXPECT_TRUE(board.TrafficLog().empty());
+    EXPECT_EQ(Contents(board), Pattern());
+}
+
+TEST_F(EepromTest, NoBoardAndUnknownBoards) {
+    EXPECT_EQ(Run({"eeprom", "read"}).exit, 3);
+    const RunResult list = Run({"list"});
+    EXPECT_EQ(list.exit, 3);
+    EXPECT_EQ(list.err, "boardctl list: no board found\n");
+    AddBoard({.type = 0x41});
+    const RunResult unknown = Run({"eeprom", "read"});
+    EXPECT_EQ(unknown.exit, 3);
+    EXPECT_EQ(unknown.err, "boardctl eeprom read: the board is of an unknown type (0x41): Unknown Board\n");
+    EXPECT_EQ(Run({"--board", "1", "keys"}).exit, 3);
+}
+
+TEST_F(EepromTest, BoardsAreChosenByTheirNumberInDiscoveryOrder) {
+    AddBoard();
+    vboard::Board& second = AddBoard({.type = 0x22});
+    ASSERT_TRUE(second.WriteEeprom(0, {0x5a}));
+    const RunResult list = Run({"list"});
+    ASSERT_EQ(list.exit, 0) << list.err;
+    EXPECT_EQ(list.out, "0  0x21  QL-3306\n1  0x22  LINKBAY 2.0\n");
+    const RunResult json = Run({"list", "--json"});
+    EXPECT_NE(
+        json.out.find("{\"board\":1,\"opens\":true,\"type\":34,\"name\":\"LINKBAY 2.0\",\"known\":true,"),
+        std::string::npos)
+        << json.out;
+    const RunResult read = Run({"--board", "1", "eeprom", "read", "--length", "1", "--format", "hex"});
+    EXPECT_EQ(read.out, "5a \n");
+    EXPECT_EQ(Requests(second, "PIPE02", LogOp::Read).size(), 1u);
+
+    // A board that cannot be opened is listed as such; without --board the next one is taken,
+    // as discovery takes it.
+    ASSERT_TRUE(boards_[0]->Execute("fault device openfail").ok);
+    EXPECT_EQ(Run({"list"}).out, "0  --    cannot be opened\n1  0x22  LINKBAY 2.0\n");
+    EXPECT_EQ(Run({"--board", "0", "eeprom", "read"}).exit, 3);
+    EXPECT_EQ(Run({"eeprom", "read", "--length", "1", "--format", "hex"}).out, "5a \n");
+}
+
+// Board failures end with exit 1, one line naming where and why, and no output that could pass
+// for the whole EEPROM.
+TEST_F(EepromTest, BoardFailuresAreReportedAndNothingPartialIsShown) {
+    vboard::Board& board = PatternBoard();
+    struct Case {
+        std::string fault;
+        std::vector<std::string> args;
+        std::string why;
+    };
+    const std::vector<Case> cases = {
+        {"fault PIPE02 short 10",
+         {"eeprom", "read"},
+         "at address 0x00 (0 of 256 bytes read): the board sent 10 of 64 bytes"},
+        {"fault PIPE02 stall",
+         {"eeprom", "read", "-o", File("stalled.bin")},
+         "Data transfer on PIPE02 failed! Aborted. (no answer within 1000 ms)"},
+        {"fault transfer refuse", {"eeprom", "read"}, "Requesting data transfer on PIPE02 failed! Aborted."},
+        {"fault PIPE02 openfail", {"eeprom", "read"}, "Open driver failed! Can't read from PIPE02."},
+        {"fault PIPE03 stall",
+         {"eeprom", "fill", "0"},
+         "(0 of 256 bytes written): Data transfer on PIPE03 failed!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ASSERT_TRUE(board.Execute(c.fault).ok);
+        const RunResult r = Run(c.args);
+        board.ClearFaults();
+        EXPECT_EQ(r.exit, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(File("stalled.bin")));
+    EXPECT_FALSE(std::filesystem::exists(File("stalled.bin.partial")));
+    EXPECT_EQ(Contents(board), Pattern());
+}
+
+TEST_F(EepromTest, BoardUnpluggedInTheMiddleOfADump) {
+    vboard::Board& board = PatternBoard();
+    // Slow reads, so that the dump is still going when the board goes.
+    ASSERT_TRUE(board.Execute("fault PIPE02 delay 150").ok);
+    WriteFile("old.bin", "old");
+    auto dump = std::async(std::launch::async, [&] {
+        return Run({"eeprom", "read", "-o", File("old.bin")});
+    });
+    ASSERT_TRUE(Eventually([&] { return Requests(board, "PIPE02", LogOp::Read).size() >= 2; }));
+    board.Unplug();
+    const RunResult r = dump.get();
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("bytes read): "), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile("old.bin"), "old");  // the file is not replaced by part of a dump
+}
+
+}  // namespace
