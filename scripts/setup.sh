@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the virtual board need (only those
 # missing), then configures and builds one CMake preset (default: debug).
-# Usage: scripts/setup.sh [preset]   (debug, release, asan, tsan, windows, windows-x64)
+# Usage: scripts/setup.sh [preset]   (debug, release, package, asan, tsan, windows, windows-x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev libgl-dev            # Qt 6 Widgets: the dialog framework backend on Linux
   fonts-arphic-uming                # a Song/Ming CJK face standing in for the dialogs' Song font
   xvfb xauth                        # a virtual X server for screenshots and GUI checks
+  zlib1g-dev                        # PNG compression for the desktop icons written at build time
+  desktop-file-utils man-db         # the install test: desktop-file-validate, man --warnings
 )
 
 # The Windows build (presets windows and windows-x64) and its checks under wine only.
@@ -22,8 +24,10 @@ windows_packages=(
   wine wine32:i386 wine64           # wine 8: the wine checks (wine32 needs the i386 architecture)
   xvfb xauth xdotool                # virtual X server for them; finding windows from outside
   x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
+  nsis                              # makensis: the Windows installer
 )
 case "$preset" in
+  package) packages+=(lintian) ;;   # checks the Debian packages (scripts/package.sh)
   windows*)
     packages+=("${windows_packages[@]}")
     if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -45,3 +45,10 @@ function(vt_hicolor_icons name)
   add_custom_target(${name}_icons ALL DEPENDS ${pngs})
   install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor COMPONENT ${ARG_COMPONENT})
 endfunction()
+
+if(BUILD_TESTING AND NOT TARGET hicolor_tests)
+  add_executable(hicolor_tests ${VT_HICOLOR_DIR}/tests/png_file_test.cpp
+    ${CMAKE_SOURCE_DIR}/platform/afx/common/resources.cpp)
+  target_link_libraries(hicolor_tests PRIVATE hicolor_png GTest::gtest_main)
+  gtest_discover_tests(hicolor_tests)
+endif()
