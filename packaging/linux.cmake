@@ -12,8 +12,9 @@ set(VT_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 # and its desktop entries (packaging/linux/); ICON_SOURCES are the resource sources whose
 # icon 128 becomes the hicolor icon <target>.png. Everything goes to the component PACKAGE
 # (default: the target's name), which CPack makes into the Debian package of that name, with
-# the description in packaging/debian/<package>.description and the package's copyright and
-# changelog.
+# the description in packaging/debian/<package>.description (a summary line, then the long
+# description; no double quotes or semicolons, which CPack's configuration would mangle) and the
+# package's copyright and changelog.
 function(vt_install_program target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PACKAGE" "MAN;DESKTOP;ICON_SOURCES;RECOMMENDS")
   if(NOT TARGET ${target})
@@ -24,10 +25,12 @@ function(vt_install_program target)
     set(package ${ARG_PACKAGE})
   endif()
   set(gz ${CMAKE_BINARY_DIR}/packaging/${package})
+  set(written)
 
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${package})
   foreach(page IN LISTS ARG_MAN)
     vt_gzip(${VT_PACKAGING_DIR}/man/${page} ${gz}/${page}.gz)
+    list(APPEND written ${gz}/${page}.gz)
     string(REGEX MATCH "[0-9]$" section ${page})
     install(FILES ${gz}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section} COMPONENT ${package})
   endforeach()
@@ -43,6 +46,7 @@ function(vt_install_program target)
   if(NOT package IN_LIST VT_PACKAGES)
     configure_file(${VT_PACKAGING_DIR}/debian/changelog.in ${gz}/changelog @ONLY)
     vt_gzip(${gz}/changelog ${gz}/changelog.gz)
+    list(APPEND written ${gz}/changelog.gz)
     install(FILES ${VT_PACKAGING_DIR}/debian/copyright ${gz}/changelog.gz
       DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${package})
     set(description_file ${VT_PACKAGING_DIR}/debian/${package}.description)
@@ -58,23 +62,15 @@ function(vt_install_program target)
     endif()
     set(VT_PACKAGES ${VT_PACKAGES} ${package} PARENT_SCOPE)
   endif()
+  add_custom_target(${target}_package_files ALL DEPENDS ${written})
 endfunction()
 
 # A file compressed as Debian wants it (gzip -9n: best compression, no name or time inside).
-set_property(GLOBAL PROPERTY VT_GZIPPED)
 function(vt_gzip in out)
-  get_property(done GLOBAL PROPERTY VT_GZIPPED)
-  if(out IN_LIST done)
-    return()
-  endif()
-  set_property(GLOBAL APPEND PROPERTY VT_GZIPPED ${out})
-  get_filename_component(name ${out} NAME)
   add_custom_command(OUTPUT ${out}
     COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" gzip ${in} ${out}
     DEPENDS ${in}
     VERBATIM)
-  string(MAKE_C_IDENTIFIER ${out} id)
-  add_custom_target(gz_${id} ALL DEPENDS ${out})
 endfunction()
 
 # The programs: one line each.

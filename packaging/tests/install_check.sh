@@ -67,7 +67,7 @@ for p in "${packages[@]}"; do
     unset from
   done
 done
-[ "$failures" -eq 0 ] || exit 1
+[ ${#debs[@]} -eq ${#packages[@]} ] || exit 1
 
 # Install them all into an empty root.
 root=$work/root
@@ -90,9 +90,8 @@ while read -r path; do
   [ "$path" = "/." ] && continue
   [ -e "$root$path" ] || fail "declared but not installed: $path"
 done <"$declared"
-(cd "$root" && find usr -type f | sed 's|^|/|') | while read -r path; do
-  grep -qx "$path" "$declared" || echo "FAIL: installed but declared by no package: $path" >&2
-done 2>&1 | { ! grep . >&2; } || fail "undeclared files"
+undeclared=$(cd "$root" && find usr ! -type d | sed 's|^|/|' | grep -vxF -f "$declared" || true)
+[ -z "$undeclared" ] || fail "installed but declared by no package: $undeclared"
 verify=$(dpkg_root --verify "${packages[@]}" 2>&1) || true
 [ -z "$verify" ] || fail "dpkg --verify: $verify"
 
@@ -131,10 +130,11 @@ for bin in "$root"/usr/bin/*; do
 done
 
 # The installed virtual board runs.
-if [ -x "$root/usr/bin/vboard" ]; then
-  help=$("$root/usr/bin/vboard" --help 2>&1) || fail "installed vboard --help exits $?"
+if help=$("$root/usr/bin/vboard" --help 2>&1); then
   grep -q '^Usage:' <<<"$help" || fail "installed vboard --help prints no usage"
   grep -q 'vboard run' <<<"$help" || fail "installed vboard --help does not name vboard run"
+else
+  fail "installed vboard --help fails: $help"
 fi
 
 # Purging leaves nothing behind.

@@ -1,7 +1,8 @@
 # cmake -DEXE=<file> -DVERSION=a.b.c.d -P check_version.cmake
 # Checks the version resource of a Windows executable without running it: its fixed file info
-# (signature 0xFEEF04BD, then file and product version as two little-endian words each) holds
-# VERSION, and its strings hold VERSION as text (UTF-16LE) beside the block "080404b0".
+# (signature 0xFEEF04BD, the structure's version, then file and product version as two
+# little-endian words each) holds VERSION, and its strings, in a Simplified Chinese block
+# ("0804" and a code page), hold VERSION as text (UTF-16LE).
 string(REPLACE "." ";" parts ${VERSION})
 list(GET parts 0 a)
 list(GET parts 1 b)
@@ -27,21 +28,26 @@ le16(${b} hb)
 le16(${c} hc)
 le16(${d} hd)
 # dwSignature, dwStrucVersion, then MS = a.b and LS = c.d for the file, then for the product.
-set(fixed "bd04effe00000100${hb}${ha}${hd}${hc}${hb}${ha}${hd}${hc}")
+set(fixed "bd04effe........${hb}${ha}${hd}${hc}${hb}${ha}${hd}${hc}")
 
 file(READ ${EXE} hex HEX)
-string(FIND "${hex}" "${fixed}" at)
-if(at EQUAL -1)
+string(REGEX MATCH "${fixed}" found "${hex}")
+if(NOT found)
   message(FATAL_ERROR "${EXE}: no fixed file info with version ${VERSION}")
 endif()
 set(text)
-foreach(ch IN ITEMS 0 8 0 4 0 4 b 0)
+foreach(ch IN ITEMS S t r i n g F i l e I n f o)
   string(HEX ${ch} h)
   string(APPEND text "${h}00")
 endforeach()
+# StringFileInfo, then (after its header) a block named "0804" and a code page.
 string(FIND "${hex}" "${text}" at)
+if(at GREATER -1)
+  string(SUBSTRING "${hex}" ${at} 128 after)
+  string(FIND "${after}" "3000380030003400" at)
+endif()
 if(at EQUAL -1)
-  message(FATAL_ERROR "${EXE}: no string block 080404b0")
+  message(FATAL_ERROR "${EXE}: no Simplified Chinese string block")
 endif()
 set(text)
 string(LENGTH ${VERSION} n)
@@ -55,4 +61,4 @@ string(FIND "${hex}" "${text}" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "${EXE}: version ${VERSION} not written as text")
 endif()
-message(STATUS "${EXE}: version ${VERSION} in block 080404b0")
+message(STATUS "${EXE}: version ${VERSION}")
