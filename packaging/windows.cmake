@@ -65,6 +65,6 @@ if(vt_wine_runs AND TARGET dialog_probe)
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/windows/installer_check.sh ${vt_wine_loader}
       ${CMAKE_BINARY_DIR}/installer/wineprefix ${VT_INSTALLER} $<TARGET_FILE:dialog_probe> ${varnel_layout}
       ${programs})
-  set_tests_properties(windows.installer.wine PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 900
+  set_tests_properties(windows.installer.wine PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 3600
     LABELS "wine;installer")
 endif()

@@ -19,13 +19,18 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
 
-rm -rf "$prefix" "$prefix.lock"
+# A prefix of its own, made once (under emulation that alone takes many minutes) and made
+# again when an earlier run left the product installed in it.
+prefix_dir() { echo "$prefix/drive_c/Program Files/Varnel and Tesmor"; }
+if [ -e "$(prefix_dir)" ]; then rm -rf "$prefix" "$prefix.lock"; fi
+start=$(date +%s)
 vt_wine_setup "$loader" "$prefix" || exit 1
+echo "     wine prefix ready after $(($(date +%s) - start)) s"
 # No menu entries on the host for the shortcuts the installer makes.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 wineserver=$(dirname "$WINELOADER")/wineserver
 drive=$WINEPREFIX/drive_c
-dir="$drive/Program Files/Varnel and Tesmor"
+dir=$(prefix_dir)
 menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnel and Tesmor"
 key='Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\VarnelTesmor'
 snapshot() { (cd "$drive" && find . -path ./windows -prune -o -path ./users -prune -o -print | sort); }
