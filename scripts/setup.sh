@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the virtual board need (only those
 # missing), then configures and builds one CMake preset (default: debug).
-# Usage: scripts/setup.sh [preset]   (debug, release, package, asan, tsan, windows, windows-x64)
+# Usage: scripts/setup.sh [preset]   (debug, release, package, asan, tsan, fuzz, windows, windows-x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -28,6 +28,11 @@ windows_packages=(
 )
 case "$preset" in
   package) packages+=(lintian) ;;   # checks the Debian packages (scripts/package.sh)
+  fuzz)
+    # clang with libFuzzer: clang-14 compiles with -fsanitize=fuzzer, whose runtime (and the
+    # sanitizers' for clang) comes in libclang-rt-14-dev, which clang only recommends.
+    packages+=(clang-14 libclang-rt-14-dev)
+    ;;
   windows*)
     packages+=("${windows_packages[@]}")
     if ! dpkg --print-foreign-architectures | grep -qx i386; then

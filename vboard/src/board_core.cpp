@@ -44,7 +44,7 @@ bool BoardCore::Start(std::string* why) {
     std::lock_guard lock(mu_);
     if (started_) return fail("a board starts only once");
     busDir_ = options_.busDir.empty() ? vbus::DefaultBusDirectory() : options_.busDir;
-    if (!vbus::EnsureBusDirectory(busDir_)) return fail("cannot create the bus directory " + busDir_);
+    if (!vbus::EnsureBusDirectory(busDir_, &reason)) return fail(reason);
 
     // Pick the slot, load the EEPROM, then appear on the bus: all under the bus lock so that two
     // boards starting at once never take the same slot, and a refused start leaves no trace.
@@ -69,6 +69,8 @@ bool BoardCore::Start(std::string* why) {
     }
 
     slot_ = slot;
+    vbus::RemoveStaleTemporaries(vbus::StatePath(busDir_, slot_));  // of a board killed in this slot
+    vbus::RemoveStaleTemporaries(vbus::TcpEndpointPath(busDir_, slot_));
     char serial[16];
     std::snprintf(serial, sizeof serial, "VB%06d", slot);
     devicePath_ = options_.devicePath.empty() ? "\\\\?\\vboard#board&" + std::to_string(slot) + "#" + serial +

@@ -75,6 +75,12 @@ std::string Indented(const std::string& text, const std::string& by) {
     return out;
 }
 
+// A bus directory that does not exist yet holds no board; one that exists must be safe to use.
+bool BusUsable(const std::string& busDir, std::string& why) {
+    std::error_code ec;
+    return !std::filesystem::exists(busDir, ec) || vbus::CheckBusDirectory(busDir, &why);
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -114,7 +120,13 @@ std::string UsageText() {
            "  VBOARD_BUS   the bus directory (default: $XDG_RUNTIME_DIR/vboard-bus, else\n"
            "               /tmp/vboard-bus-<uid>). Boards and tools meet there.\n"
            "\n"
-           "Exit status: 0 done, 1 the board refused the command, 2 usage error, 3 no board.\n";
+           "Exit status:\n"
+           "  0 done\n"
+           "  1 failed: the board refused the command, the board could not start (run), or the bus\n"
+           "    directory is not safe to use\n"
+           "  2 usage error (checked before any board is looked for)\n"
+           "  3 no board on the bus (or none on the slot given)\n"
+           "  4 a board took the connection but did not answer: it may be out of connection slots\n";
 }
 
 CliRequest ParseCommandLine(const std::vector<std::string>& args) {
@@ -202,11 +214,19 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             context.err << "vboard: " << request.error << "\n";
             return 2;
         case CliRequest::Kind::List: {
+            if (std::string why; !BusUsable(context.busDir, why)) {
+                context.err << "vboard: " << why << "\n";
+                return 1;
+            }
             auto boards = ListBoards(context.busDir);
             if (boards.empty()) context.out << "no boards on " << context.busDir << "\n";
-            for (const auto& b : boards)
-                context.out << "slot " << b.slot << "  " << (b.present ? "plugged  " : "unplugged") << "  "
-                            << b.devicePath << "\n";
+            for (const auto& b : boards) {
+                context.out << "slot " << b.slot << "  ";
+                if (b.answered)
+                    context.out << (b.present ? "plugged  " : "unplugged") << "  " << b.devicePath << "\n";
+                else
+                    context.out << "not answering (out of connection slots?)\n";
+            }
             return 0;
         }
         case CliRequest::Kind::Run: {
@@ -215,7 +235,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             std::string why;
             if (!board.Start(&why)) {
                 context.err << "vboard: " << why << "\n";
-                return 3;
+                return 1;
             }
             context.out << "board on slot " << board.Slot() << " of " << board.BusDirectory() << "\n"
                         << "device path " << board.DevicePath() << "\n"
@@ -245,16 +265,26 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             command = "eeprom load " + *hex;
         }
     }
-    // Without --slot, the board at the lowest slot that answers (no probe, so its log stays clean).
+    if (const ParsedCommand parsed = ParseCommand(command); !parsed.apply) {
+        context.err << "vboard: " << parsed.usage << "\n";
+        return 2;
+    }
+    if (std::string why; !BusUsable(context.busDir, why)) {
+        context.err << "vboard: " << why << "\n";
+        return 1;
+    }
+    // Without --slot, the board at the lowest slot that takes the connection (no probe, so its log
+    // stays clean). A board that takes it but does not answer is not passed over for the next one.
     std::vector<int> slots =
         request.slot >= 0 ? std::vector<int>{request.slot} : vbus::ListSlots(context.busDir);
     std::string why = "no board on " + context.busDir;
     std::optional<CommandResult> reply;
+    bool found = false;
     for (int slot : slots)
-        if ((reply = SendCommand(context.busDir, slot, command, &why))) break;
+        if ((reply = SendCommand(context.busDir, slot, command, &why, &found)) || found) break;
     if (!reply) {
         context.err << "vboard: " << why << "\n";
-        return 3;
+        return found ? 4 : 3;
     }
     std::string text = reply->text;
     if (!text.empty() && text.back() != '\n') text += '\n';

@@ -31,7 +31,8 @@ struct CliContext {
     std::function<void(Board&)> waitWhileRunning;
 };
 
-// Carries out a request; the process exit code (0 ok, 1 the command failed, 2 usage, 3 no board).
+// Carries out a request; the process exit code (0 ok, 1 the command failed, 2 usage, 3 no board,
+// 4 the board did not answer), as UsageText() lists them.
 int RunCommandLine(const std::vector<std::string>& args, CliContext& context);
 
 std::string UsageText();

@@ -56,46 +56,55 @@ std::string ToUpper(std::string s) {
     return s;
 }
 
-CommandResult FaultCommand(Board& board, const std::vector<std::string>& w) {
-    if (w.size() < 3) return Bad("usage: fault TARGET MODE [ARG]");
+using Action = std::function<CommandResult(Board&)>;
+
+ParsedCommand Act(Action action) { return {std::move(action), {}}; }
+ParsedCommand Usage(std::string text) { return {nullptr, std::move(text)}; }
+
+ParsedCommand FaultCommand(const std::vector<std::string>& w) {
+    if (w.size() < 3) return Usage("usage: fault TARGET MODE [ARG]");
     const std::string& targetName = w[1];
     const std::string& mode = w[2];
     const std::string arg = w.size() > 3 ? w[3] : "";
-    if (w.size() > 4) return Bad("too many words");
+    if (w.size() > 4) return Usage("too many words");
 
     if (targetName == "cancel") {
-        if (mode != "delay" || arg.empty()) return Bad("usage: fault cancel delay MS");
+        if (mode != "delay" || arg.empty()) return Usage("usage: fault cancel delay MS");
         auto ms = ParseNumber(arg, kMaxMs);
-        if (!ms) return Bad("not a time in ms: " + arg);
-        board.SetCancelDelay(*ms);
-        return Ok();
+        if (!ms) return Usage("not a time in ms: " + arg);
+        return Act([ms = *ms](Board& board) {
+            board.SetCancelDelay(ms);
+            return Ok();
+        });
     }
 
     std::optional<Target> target = ParseTarget(targetName);
     if (!target && targetName.rfind("pipe", 0) == 0) target = ParseTarget(ToUpper(targetName));
     const bool isDevice = targetName == "device";
     if (!target && !isDevice)
-        return Bad("unknown target " + targetName +
-                   " (PIPE00..PIPE03, reset, transfer, type, device, cancel)");
+        return Usage("unknown target " + targetName +
+                     " (PIPE00..PIPE03, reset, transfer, type, device, cancel)");
 
     if (mode == "openfail" || mode == "openok") {
         const int pipe = target ? static_cast<int>(*target) : -1;
-        if (!isDevice && pipe >= kPipeCount) return Bad("openfail applies to PIPE00..PIPE03 and device");
+        if (!isDevice && pipe >= kPipeCount) return Usage("openfail applies to PIPE00..PIPE03 and device");
         std::uint32_t error = 0;
         if (mode == "openfail") {
             auto e = arg.empty() ? std::optional<std::uint32_t>(2) : ParseNumber(arg, 0xFFFFFFFFu);
-            if (!e || *e == 0) return Bad("not an error code: " + arg);
+            if (!e || *e == 0) return Usage("not an error code: " + arg);
             error = *e;
         } else if (!arg.empty()) {
-            return Bad("openok takes no argument");
+            return Usage("openok takes no argument");
         }
-        if (isDevice)
-            board.SetDeviceOpenError(error);
-        else
-            board.SetPipeOpenError(pipe, error);
-        return Ok();
+        return Act([isDevice, pipe, error](Board& board) {
+            if (isDevice)
+                board.SetDeviceOpenError(error);
+            else
+                board.SetPipeOpenError(pipe, error);
+            return Ok();
+        });
     }
-    if (isDevice) return Bad("the device takes only openfail [ERR] and openok");
+    if (isDevice) return Usage("the device takes only openfail [ERR] and openok");
 
     Fault fault;
     auto needArg = [&](std::uint32_t max, bool optional,
@@ -121,50 +130,55 @@ CommandResult FaultCommand(Board& board, const std::vector<std::string>& w) {
         fault.mode = FaultMode::Short;
         value = needArg(65536, false, 0);
     } else if (mode == "nobyte") {
-        if (*target != Target::Type) return Bad("nobyte applies to the type query only");
+        if (*target != Target::Type) return Usage("nobyte applies to the type query only");
         fault.mode = FaultMode::NoByte;
     } else {
-        return Bad(
+        return Usage(
             "unknown mode " + mode +
             " (normal, immediate, stall, delay MS, fail [ERR], short N, nobyte, openfail [ERR], openok)");
     }
-    if (!value) return Bad("bad or missing argument for " + mode);
+    if (!value) return Usage("bad or missing argument for " + mode);
     if ((fault.mode == FaultMode::Normal || fault.mode == FaultMode::Immediate ||
          fault.mode == FaultMode::Stall || fault.mode == FaultMode::NoByte) &&
         !arg.empty())
-        return Bad(mode + " takes no argument");
+        return Usage(mode + " takes no argument");
     fault.value = *value;
-    board.SetFault(*target, fault);
-    return Ok();
+    return Act([target = *target, fault](Board& board) {
+        board.SetFault(target, fault);
+        return Ok();
+    });
 }
 
-CommandResult EepromCommand(Board& board, const std::string& text, const std::vector<std::string>& w) {
-    if (w.size() < 2) return Bad("usage: eeprom dump | eeprom load HEX... | eeprom set ADDR HEX...");
+ParsedCommand EepromCommand(const std::string& text, const std::vector<std::string>& w) {
+    if (w.size() < 2) return Usage("usage: eeprom dump | eeprom load HEX... | eeprom set ADDR HEX...");
     if (w[1] == "dump") {
-        if (w.size() != 2) return Bad("eeprom dump takes no argument");
-        return Ok(FormatEepromDump(board.EepromContents()));
+        if (w.size() != 2) return Usage("eeprom dump takes no argument");
+        return Act([](Board& board) { return Ok(FormatEepromDump(board.EepromContents())); });
     }
-    std::string why;
+    int offset = 0;
+    std::optional<std::vector<std::uint8_t>> bytes;
     if (w[1] == "load") {
-        auto bytes = ParseHexBytes(RestAfter(text, 2));
-        if (!bytes) return Bad("not hexadecimal bytes");
+        bytes = ParseHexBytes(RestAfter(text, 2));
+        if (!bytes) return Usage("not hexadecimal bytes");
         if (bytes->size() != static_cast<std::size_t>(kEepromSize))
-            return Bad("eeprom load needs 256 bytes, got " + std::to_string(bytes->size()));
-        if (!board.WriteEeprom(0, *bytes, &why)) return Bad(why);
-        return Ok();
-    }
-    if (w[1] == "set") {
-        if (w.size() < 4) return Bad("usage: eeprom set ADDR HEX...");
+            return Usage("eeprom load needs 256 bytes, got " + std::to_string(bytes->size()));
+    } else if (w[1] == "set") {
+        if (w.size() < 4) return Usage("usage: eeprom set ADDR HEX...");
         auto address = ParseNumber(w[2], kEepromSize - 1);
-        if (!address) return Bad("not an address 0..255: " + w[2]);
-        auto bytes = ParseHexBytes(RestAfter(text, 3));
-        if (!bytes || bytes->empty()) return Bad("not hexadecimal bytes");
+        if (!address) return Usage("not an address 0..255: " + w[2]);
+        bytes = ParseHexBytes(RestAfter(text, 3));
+        if (!bytes || bytes->empty()) return Usage("not hexadecimal bytes");
         if (*address + bytes->size() > static_cast<std::size_t>(kEepromSize))
-            return Bad("the bytes run past the end of the EEPROM");
-        if (!board.WriteEeprom(static_cast<int>(*address), *bytes, &why)) return Bad(why);
-        return Ok();
+            return Usage("the bytes run past the end of the EEPROM");
+        offset = static_cast<int>(*address);
+    } else {
+        return Usage("unknown eeprom command " + w[1]);
     }
-    return Bad("unknown eeprom command " + w[1]);
+    return Act([offset, bytes = std::move(*bytes)](Board& board) {
+        std::string why;
+        if (!board.WriteEeprom(offset, bytes, &why)) return Bad(why);  // the file could not be written
+        return Ok();
+    });
 }
 
 std::string StatusText(const BoardStatus& s) {
@@ -209,78 +223,100 @@ const char* CommandHelp() {
            "  status                 everything above at a glance\n";
 }
 
-CommandResult ExecuteCommand(Board& board, const std::string& text) {
+ParsedCommand ParseCommand(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::string> w;
     for (std::string word; in >> word;) w.push_back(word);
-    if (w.empty()) return Bad("empty command");
+    if (w.empty()) return Usage("empty command");
     const std::string& verb = w[0];
     const std::size_t n = w.size();
 
-    if (verb == "help") return Ok(CommandHelp());
+    if (verb == "help") return Act([](Board&) { return Ok(CommandHelp()); });
     if (verb == "key") {
         auto key = n == 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
-        if (!key || (w[2] != "down" && w[2] != "up")) return Bad("usage: key N down|up (N 0..7)");
-        board.SetKey(static_cast<int>(*key), w[2] == "down");
-        return Ok();
+        if (!key || (w[2] != "down" && w[2] != "up")) return Usage("usage: key N down|up (N 0..7)");
+        return Act([key = static_cast<int>(*key), down = w[2] == "down"](Board& board) {
+            board.SetKey(key, down);
+            return Ok();
+        });
     }
     if (verb == "press") {
         auto key = n >= 2 && n <= 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
         auto ms = n == 3 ? ParseNumber(w[2], 60000) : std::optional<std::uint32_t>(100);
-        if (!key || !ms) return Bad("usage: press N [MS] (N 0..7)");
-        board.PressKey(static_cast<int>(*key), static_cast<int>(*ms));
-        return Ok();
+        if (!key || !ms) return Usage("usage: press N [MS] (N 0..7)");
+        return Act([key = static_cast<int>(*key), ms = static_cast<int>(*ms)](Board& board) {
+            board.PressKey(key, ms);
+            return Ok();
+        });
     }
     if (verb == "clock") {
-        if (n == 1) return Ok(FormatClockTime(board.Clock()));
-        if (n == 2 && (w[1] == "stop" || w[1] == "run")) {
-            board.SetClockRunning(w[1] == "run");
-            return Ok();
-        }
+        if (n == 1) return Act([](Board& board) { return Ok(FormatClockTime(board.Clock())); });
+        if (n == 2 && (w[1] == "stop" || w[1] == "run"))
+            return Act([run = w[1] == "run"](Board& board) {
+                board.SetClockRunning(run);
+                return Ok();
+            });
         auto t = n == 2 ? ParseClockTime(w[1]) : std::nullopt;
-        if (!t) return Bad("usage: clock HH:MM:SS | clock stop|run");
-        board.SetClock(*t);
-        return Ok();
+        if (!t) return Usage("usage: clock HH:MM:SS | clock stop|run");
+        return Act([t = *t](Board& board) {
+            board.SetClock(t);
+            return Ok();
+        });
     }
     if (verb == "type") {
-        if (n == 1) return Ok(Hex2(board.Type()));
+        if (n == 1) return Act([](Board& board) { return Ok(Hex2(board.Type())); });
         auto v = n == 2 ? ParseNumber(w[1], 255) : std::nullopt;
-        if (!v) return Bad("usage: type 0xNN (0..255)");
-        board.SetType(static_cast<std::uint8_t>(*v));
-        return Ok();
+        if (!v) return Usage("usage: type 0xNN (0..255)");
+        return Act([v = static_cast<std::uint8_t>(*v)](Board& board) {
+            board.SetType(v);
+            return Ok();
+        });
     }
-    if ((verb == "unplug" || verb == "plug") && n == 1) {
-        verb == "plug" ? board.Plug() : board.Unplug();
-        return Ok();
-    }
+    if ((verb == "unplug" || verb == "plug") && n == 1)
+        return Act([plug = verb == "plug"](Board& board) {
+            plug ? board.Plug() : board.Unplug();
+            return Ok();
+        });
     if (verb == "report") {
         auto ms = n == 2 ? ParseNumber(w[1], kMaxMs) : std::nullopt;
-        if (!ms) return Bad("usage: report MS");
-        board.SetReportInterval(static_cast<int>(*ms));
-        return Ok();
-    }
-    if (verb == "fault") return FaultCommand(board, w);
-    if (verb == "faults") {
-        if (n == 1) return Ok(FaultList(board.Faults()));
-        if (n == 2 && w[1] == "clear") {
-            board.ClearFaults();
+        if (!ms) return Usage("usage: report MS");
+        return Act([ms = static_cast<int>(*ms)](Board& board) {
+            board.SetReportInterval(ms);
             return Ok();
-        }
-        return Bad("usage: faults [clear]");
+        });
     }
-    if (verb == "eeprom") return EepromCommand(board, text, w);
-    if (verb == "display" && n == 1) return Ok(FormatDigits(board.Display()));
+    if (verb == "fault") return FaultCommand(w);
+    if (verb == "faults") {
+        if (n == 1) return Act([](Board& board) { return Ok(FaultList(board.Faults())); });
+        if (n == 2 && w[1] == "clear")
+            return Act([](Board& board) {
+                board.ClearFaults();
+                return Ok();
+            });
+        return Usage("usage: faults [clear]");
+    }
+    if (verb == "eeprom") return EepromCommand(text, w);
+    if (verb == "display" && n == 1)
+        return Act([](Board& board) { return Ok(FormatDigits(board.Display())); });
     if (verb == "log") {
         auto count = n == 1   ? std::optional<std::uint32_t>(20)
                      : n == 2 ? ParseNumber(w[1], 1u << 20)
                               : std::nullopt;
-        if (!count) return Bad("usage: log [N]");
-        std::string out;
-        for (const auto& e : board.TrafficLog(*count)) out += FormatLogEntry(e) + "\n";
-        return Ok(out);
+        if (!count) return Usage("usage: log [N]");
+        return Act([count = *count](Board& board) {
+            std::string out;
+            for (const auto& e : board.TrafficLog(count)) out += FormatLogEntry(e) + "\n";
+            return Ok(out);
+        });
     }
-    if (verb == "status" && n == 1) return Ok(StatusText(board.Status()));
-    return Bad("unknown command: " + text + " (try: help)");
+    if (verb == "status" && n == 1) return Act([](Board& board) { return Ok(StatusText(board.Status())); });
+    return Usage("unknown command: " + text + " (try: help)");
+}
+
+CommandResult ExecuteCommand(Board& board, const std::string& text) {
+    ParsedCommand command = ParseCommand(text);
+    if (!command.apply) return Bad(command.usage);
+    return command.apply(board);
 }
 
 }  // namespace vboard

@@ -23,6 +23,7 @@ std::string DefaultEepromPath(int slot) {
 }
 
 EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why) {
+    vbus::RemoveStaleTemporaries(path);  // of a board killed while it wrote
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (ec || status.type() == fs::file_type::not_found) return EepromLoad::Missing;

@@ -13,6 +13,7 @@ std::string DefaultEepromPath(int slot);
 
 enum class EepromLoad { Loaded, Missing, Refused };
 
+// Removes what writes of a killed board left beside the file first.
 // Missing leaves `data` alone. Refused (a file of another size, a directory, unreadable) says why.
 EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why);
 

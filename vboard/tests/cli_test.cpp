@@ -2,11 +2,15 @@
 #include "cli.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "test_support.h"
+#include "vbus/bus_dir.h"
 
 namespace vboard::test {
 namespace {
@@ -115,12 +119,6 @@ TEST_F(CliTest, EepromDumpSetAndLoad) {
     EXPECT_EQ(Run({"eeprom", "load", text}), 0) << err_.str();
     EXPECT_EQ(board_->EepromContents()[0x11], 0xbb);
     EXPECT_EQ(board_->EepromContents()[0], 0xff);
-
-    // Refused: partial images, bytes past the end, not hex.
-    EXPECT_EQ(Run({"eeprom", "load", "01", "02"}), 1);
-    EXPECT_EQ(Run({"eeprom", "set", "255", "01", "02"}), 1);
-    EXPECT_EQ(Run({"eeprom", "set", "0", "zz"}), 1);
-    EXPECT_EQ(board_->EepromContents()[0], 0xff);
 }
 
 TEST_F(CliTest, DisplayLogAndList) {
@@ -136,18 +134,79 @@ TEST_F(CliTest, DisplayLogAndList) {
 }
 
 TEST_F(CliTest, MistakesGiveTheirOwnExitCodes) {
-    EXPECT_EQ(Run({"key", "8", "down"}), 1);
-    EXPECT_EQ(Run({"fault", "PIPE02", "sometimes"}), 1);
-    EXPECT_EQ(Run({"fault", "PIPE02", "delay"}), 1);
-    EXPECT_EQ(Run({"fault", "PIPE02", "nobyte"}), 1);
-    EXPECT_EQ(Run({"frobnicate"}), 1);
-    EXPECT_FALSE(err_.str().empty());
+    // Usage errors: 2, found without asking a board, whether one runs or not.
+    const std::vector<std::vector<std::string>> usage{{"key", "8", "down"},
+                                                      {"key", "9", "down"},
+                                                      {"fault", "PIPE02", "sometimes"},
+                                                      {"fault", "PIPE02", "delay"},
+                                                      {"fault", "PIPE02", "nobyte"},
+                                                      {"frobnicate"},
+                                                      {"eeprom", "load", "01", "02"},
+                                                      {"eeprom", "set", "255", "01", "02"},
+                                                      {"eeprom", "set", "0", "zz"},
+                                                      {"--nope"}};
+    const std::size_t logged = board_->TrafficLog(1000).size();
+    for (const auto& args : usage) {
+        EXPECT_EQ(Run(args), 2) << args[0];
+        EXPECT_NE(err_.str().find("vboard: "), std::string::npos) << args[0];
+    }
+    EXPECT_EQ(board_->TrafficLog(1000).size(), logged) << "a usage error reached the board";
+    EXPECT_EQ(board_->EepromContents()[0], 0xff);
+
+    // The board refuses what it cannot do: 1.
+    const std::string eeprom = board_->EepromFile();
+    std::filesystem::remove(eeprom);
+    std::filesystem::create_directory(eeprom);  // the next write cannot replace it
+    EXPECT_EQ(Run({"eeprom", "set", "0", "01"}), 1);
+    EXPECT_NE(err_.str().find(eeprom), std::string::npos) << err_.str();
+
     EXPECT_EQ(Run({"--slot", "7", "status"}), 3);
-    EXPECT_EQ(Run({"--nope"}), 2);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("VBOARD_BUS"), std::string::npos);
+    EXPECT_NE(out_.str().find("2 usage error"), std::string::npos);
     board_.reset();
     EXPECT_EQ(Run({"status"}), 3);
+    for (const auto& args : usage) EXPECT_EQ(Run(args), 2) << args[0];
+}
+
+TEST_F(CliTest, ABoardThatTakesTheConnectionButDoesNotAnswerIsNotNoBoard) {
+    // What a board out of connection slots looks like from outside: it accepts and hangs up.
+    const std::string bus = dir_.File("bus");
+    std::string why;
+    auto full = vbus::ListenUnix(vbus::SocketPath(bus, 5), why);
+    ASSERT_TRUE(full) << why;
+    std::thread hangUp([&] {
+        while (auto stream = full->Accept()) stream->Shutdown();
+    });
+    EXPECT_EQ(Run({"--slot", "5", "status"}), 4);
+    EXPECT_NE(err_.str().find("slot 5"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("connection slots"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"list"}), 0);
+    EXPECT_NE(out_.str().find("slot 0  plugged"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("slot 5  not answering"), std::string::npos) << out_.str();
+
+    // Without --slot the lowest board is meant: when it does not answer, no other one is steered.
+    board_.reset();
+    EXPECT_EQ(Run({"status"}), 4);
+    full->Close();
+    hangUp.join();
+}
+
+TEST_F(CliTest, AnUnsafeBusDirectoryIsNamedWithItsFix) {
+    const std::string bus = dir_.File("bus");
+    ASSERT_EQ(::chmod(bus.c_str(), 0777), 0);
+    EXPECT_EQ(Run({"status"}), 1);
+    EXPECT_NE(err_.str().find("chmod 700 " + bus), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"list"}), 1);
+    EXPECT_EQ(Run({"frobnicate"}), 2);
+
+    // A board does not start there either.
+    std::ostringstream out, err;
+    CliContext context{bus, out, err, [](Board&) { ADD_FAILURE() << "the board started"; }};
+    EXPECT_EQ(RunCommandLine({"run", "--slot", "3", "--eeprom", dir_.File("e3")}, context), 1);
+    EXPECT_NE(err.str().find("writable by other users"), std::string::npos) << err.str();
+    ASSERT_EQ(::chmod(bus.c_str(), 0700), 0);
+    EXPECT_EQ(Run({"status"}), 0) << err_.str();
 }
 
 TEST(CommandLineRun, RunServesUntilToldToStop) {
@@ -170,7 +229,7 @@ TEST(CommandLineRun, RunServesUntilToldToStop) {
 
     // A refused start says why.
     std::ofstream(dir.File("bad")) << "x";
-    EXPECT_EQ(RunCommandLine({"run", "--eeprom", dir.File("bad")}, context), 3);
+    EXPECT_EQ(RunCommandLine({"run", "--eeprom", dir.File("bad")}, context), 1);
     EXPECT_NE(err.str().find("refusing"), std::string::npos) << err.str();
 }
 

@@ -15,6 +15,7 @@ std::string SlotFile(const std::string& dir, int slot, std::string_view suffix) 
 // Slots N with a file board-N<suffix>, ascending.
 std::vector<int> ListSlotFiles(const std::string& dir, std::string_view suffix) {
     std::vector<int> slots;
+    if (!CheckBusDirectory(dir)) return slots;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();

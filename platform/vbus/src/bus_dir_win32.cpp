@@ -18,11 +18,20 @@ std::string DefaultBusDirectory() {
     return ((ec ? std::filesystem::path(".") : temp) / "vboard-bus").string();
 }
 
-bool EnsureBusDirectory(const std::string& dir) {
+// Windows keeps no owner and mode bits that these checks could read: any directory will do.
+bool CheckBusDirectory(const std::string& dir, std::string* why) {
     std::error_code ec;
     if (std::filesystem::is_directory(dir, ec)) return true;
-    std::filesystem::create_directories(dir, ec);
-    return !ec && std::filesystem::is_directory(dir, ec);
+    if (why) *why = "the bus directory " + dir + " does not exist";
+    return false;
+}
+
+bool EnsureBusDirectory(const std::string& dir, std::string* why) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) std::filesystem::create_directories(dir, ec);
+    if (std::filesystem::is_directory(dir, ec)) return true;
+    if (why) *why = "cannot create the bus directory " + dir;
+    return false;
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
