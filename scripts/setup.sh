@@ -24,6 +24,8 @@ windows_packages=(
   wine wine32:i386 wine64           # wine 8: the wine checks (wine32 needs the i386 architecture)
   xvfb xauth xdotool                # virtual X server for them; finding windows from outside
   x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
+  qemu-user-static                  # qemu-i386-static: wine32 where the kernel runs no i386 code
+  icoutils                          # wrestool: the resource checks list the executables' resources
   nsis                              # makensis: the Windows installer
 )
 case "$preset" in
@@ -54,6 +56,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# wine32 where the kernel cannot run it: qemu-i386 registered with binfmt_misc when needed
+# and allowed; says which wine32 the checks get.
+case "$preset" in windows*) scripts/wine32-binfmt.sh ;; esac
 
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Screenshots of the Windows tools under wine (no board attached): docs/varnel-wine.png and
-# docs/tesmor-wine.png. Uses the 32-bit build where wine32 runs, else the 64-bit twin; builds
-# it first (scripts/setup.sh) when missing.
+# docs/tesmor-wine.png. Uses the 32-bit build where wine32 runs natively, else the 64-bit twin
+# (emulated wine32 would take minutes a window); builds it first (scripts/setup.sh) when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tests/windows/wine_env.sh
 
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  preset=windows build=build/windows loader=/usr/lib/wine/wine
+if [ "$(tests/windows/wine32_mode.sh)" = native ]; then
+  preset=windows build=build/windows loader=/usr/lib/wine/wine prefix=build/windows/wineprefix
 else
-  preset=windows-x64 build=build/win32-x64 loader=/usr/lib/wine/wine64
+  preset=windows-x64 build=build/win32-x64 loader=/usr/lib/wine/wine64 prefix=build/wineprefix-win64
 fi
+echo "screenshots of the $preset build: $(tests/windows/wine32_mode.sh --explain)"
 [ -x "$build/varnel/varnel.exe" ] && [ -x "$build/tesmor/tesmor.exe" ] || scripts/setup.sh "$preset"
 
-vt_wine_setup "$loader" "$PWD/$build/wineprefix"
+vt_wine_setup "$loader" "$PWD/$prefix"
 vt_xvfb_start
 trap 'vt_xvfb_stop' EXIT
 for tool in varnel tesmor; do

@@ -5,10 +5,14 @@
 #include <afx_testing.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "dialog_template.h"
+#include "resource_dialog.h"
 #include "test_dialog.h"
 
 using namespace afx_test;
@@ -110,6 +114,44 @@ TEST(Win32Dialog, BuiltFromTheTemplate) {
         EXPECT_EQ(GetNextDlgTabItem(h, Item(dlg, kLength), FALSE), Item(dlg, kClear));
         EXPECT_EQ(GetNextDlgTabItem(h, Item(dlg, kRead), FALSE), Item(dlg, kDisplay));
     });
+}
+
+// The test program carries dialog 901 as a resource written by tools/win32res, as the tools
+// carry theirs: it must be byte for byte the template the backend builds in memory, in
+// language 0x0804, and the dialog shown must come from it.
+TEST(Win32Dialog, ResourceIsTheTemplateInChinese) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_DIALOG),
+                                        MAKEINTRESOURCEW(resource_test::kDialog),
+                                        MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    ASSERT_TRUE(found) << "dialog " << resource_test::kDialog << " in language 0x0804";
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    ASSERT_TRUE(data);
+    const std::vector<BYTE> resource(data, data + SizeofResource(module, found));
+
+    const std::vector<WORD> words = afx::win32::BuildDialogTemplate(*afx::FindDialog(resource_test::kDialog));
+    const auto* first = reinterpret_cast<const BYTE*>(words.data());
+    const std::vector<BYTE> built(first, first + words.size() * sizeof(WORD));
+    // The same bytes; only the padding after the last control may differ.
+    const size_t common = std::min(resource.size(), built.size());
+    for (size_t i = 0; i < common; ++i) ASSERT_EQ(resource[i], built[i]) << "byte " << i;
+    const std::vector<BYTE>& longer = resource.size() > built.size() ? resource : built;
+    EXPECT_LT(longer.size() - common, 4u);
+    for (size_t i = common; i < longer.size(); ++i) EXPECT_EQ(longer[i], 0) << "byte " << i;
+}
+
+TEST(Win32Dialog, ShownFromItsResource) {
+    // A plain dialog of that number: what it shows is the resource's text, escapes and all.
+    CDialog dlg(resource_test::kDialog);
+    std::wstring caption, quoted;
+    afx::testing::OnNextDialogShown([&](CDialog&) {
+        caption = WideText(dlg.GetSafeHwnd());
+        quoted = WideText(GetDlgItem(dlg.GetSafeHwnd(), resource_test::kQuoted));
+        dlg.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(caption, L"资源 \"901\"");
+    EXPECT_EQ(quoted, L"\"引号\" 与 \\ 反斜杠\n第二行 淺抃");
 }
 
 TEST(Win32Dialog, TextIsGbkOnTheProgramSideAndUnicodeOnScreen) {

@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
-# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 -P check_pe.cmake
-# Fails unless EXE is a GUI-subsystem program of that format that imports system DLLs
-# only: the C++ runtime, libgcc and the thread library must be linked in.
+# cmake -DOBJDUMP=... -DEXE=... -DFORMAT=pei-i386 [-DALLOWED=imports.txt] -P check_pe.cmake
+# Fails unless EXE is a GUI-subsystem program of that format for Windows 7 SP1 (OS and
+# subsystem version 6.1) that imports system DLLs only: the C++ runtime, libgcc and the
+# thread library must be linked in. With ALLOWED, every imported function must be listed
+# there ("dll function" lines): the functions the oldest supported Windows has.
 set(allowed kernel32.dll user32.dll gdi32.dll setupapi.dll msvcrt.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
@@ -15,6 +17,12 @@ endif()
 if(NOT out MATCHES "Subsystem[ \t]+00000002")
   message(FATAL_ERROR "${EXE}: not a Windows GUI program")
 endif()
+foreach(field OSystem Subsystem)
+  if(NOT out MATCHES "Major${field}Version[ \t]+6\nMinor${field}Version[ \t]+1\n")
+    string(REGEX MATCH "Major${field}Version[^\n]*\nMinor${field}Version[^\n]*" found "${out}")
+    message(FATAL_ERROR "${EXE}: ${found}; Windows 7 SP1 is 6.1")
+  endif()
+endforeach()
 string(REGEX MATCHALL "DLL Name: [^\n]+" names "${out}")
 if(NOT names)
   message(FATAL_ERROR "${EXE}: no imports found")
@@ -28,4 +36,34 @@ foreach(entry ${names})
   endif()
   message(STATUS "imports ${dll}")
 endforeach()
-message(STATUS "${EXE}: ${FORMAT}, GUI, system DLLs only")
+
+if(ALLOWED)
+  file(STRINGS ${ALLOWED} allowed_functions REGEX "^[^#]")
+  # objdump lists each DLL's imports under its name: "\t<vma>\t<hint> <name>".
+  string(REPLACE "\n" ";" lines "${out}")
+  set(dll "")
+  set(newer "")
+  set(count 0)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "DLL Name: ([^ \t]+)")
+      string(TOLOWER "${CMAKE_MATCH_1}" dll)
+    elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_][A-Za-z0-9_@]*)$")
+      math(EXPR count "${count} + 1")
+      if(NOT "${dll} ${CMAKE_MATCH_1}" IN_LIST allowed_functions)
+        list(APPEND newer "${dll} ${CMAKE_MATCH_1}")
+      endif()
+    elseif(line MATCHES "^[ \t]*$")
+      set(dll "")
+    endif()
+  endforeach()
+  if(newer)
+    list(JOIN newer "\n  " newer)
+    message(FATAL_ERROR "${EXE} imports functions not known to exist on Windows 7 SP1 "
+      "(not in ${ALLOWED}):\n  ${newer}")
+  endif()
+  if(count EQUAL 0)
+    message(FATAL_ERROR "${EXE}: no imported functions found in objdump's import table")
+  endif()
+  message(STATUS "${count} imported functions, each on the allow-list for Windows 7 SP1")
+endif()
+message(STATUS "${EXE}: ${FORMAT}, GUI, Windows 6.1, system DLLs only")

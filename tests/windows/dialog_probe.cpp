@@ -4,9 +4,10 @@
 // units), enabled states, tab order and focus; then drives it: edit texts, a device
 // change, the about box through the system command, closing. Also checks the images
 // and the version resource inside an executable. Prints one line per check and exits
-// with the number of failures.
+// with the number of failures. --patience multiplies every wait, for a program that runs
+// emulated.
 //
-//   dialog_probe --layout FILE [--resources EXE --name NAME]
+//   dialog_probe --layout FILE [--resources EXE --name NAME] [--patience N]
 //                [--dialog ID --title TITLE [--disabled IDS] [--enabled IDS] [--focus ID]
 //                 [--set ID=TEXT]... [--expect ID=TEXT]... [--device-change] [--about ID] [--close]]
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <dbt.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -42,11 +44,12 @@ void Report(bool ok, const char* format, ...) {
     if (!ok) ++g_failures;
 }
 
-constexpr UINT kTimeoutMs = 10000;
+UINT g_patience = 1;  // --patience
+UINT g_timeoutMs = 10000;
 
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, kTimeoutMs, &result);
+    SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, g_timeoutMs, &result);
     return static_cast<LRESULT>(result);
 }
 
@@ -135,6 +138,30 @@ std::string RectText(const RECT& r) {
     return buf;
 }
 
+// A text static (left, centred, right) shows all of its text in the dialogs' font as Windows
+// has it: 宋体 (SimSun) 9 pt draws every GBK double-byte character two dialog-unit columns
+// wide (8 units) and every ASCII one half that (4 units), whatever face stands in for it
+// here. Each line must fit the control's width, and the lines its height (8 units a line).
+void CheckTextFits(const ControlLayout& c) {
+    int widest = 0, lines = 0;
+    for (size_t start = 0; start <= c.text.size(); ++lines) {
+        size_t end = c.text.find(L'\n', start);
+        if (end == std::wstring::npos) end = c.text.size();
+        int width = 0;
+        for (size_t i = start; i < end; ++i) {
+            const bool prefix = c.text[i] == L'&' && !(c.style & SS_NOPREFIX) && i + 1 < end;
+            if (prefix) ++i;  // "&&" shows one "&"; "&x" shows "x" underlined
+            if (c.text[i] != L'\r') width += c.text[i] < 0x80 ? 4 : 8;
+        }
+        widest = std::max(widest, width);
+        start = end + 1;
+    }
+    const int room = std::max(1, (c.cy + 4) / 8);
+    Report(widest <= c.cx && lines <= room,
+           "  %d text fits: %d line(s) of at most %d units, room for %d of %d", c.id, lines, widest, room,
+           c.cx);
+}
+
 void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout) {
     const BaseUnits u = UnitsOf(d);
     std::printf("     dialog %d: base units %d x %d\n", d.id, u.cx, u.cy);
@@ -187,6 +214,7 @@ void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout
             Report(t == c.text, "  %d text \"%s\"", c.id, Utf8(t).c_str());
         }
         const RECT r = ChildRect(dialog, h);
+        if (c.cls == L"Static" && (c.style & SS_TYPEMASK) <= SS_RIGHT && !c.text.empty()) CheckTextFits(c);
         RECT w = Pixels(u, c.x, c.y, c.cx, c.cy);
         if (IsImageStatic(c) && !(c.style & SS_CENTERIMAGE)) {
             // An image static takes the size of its image.
@@ -318,6 +346,10 @@ int main() {
     }
     auto one = [&](const wchar_t* key) { return opts.count(key) ? opts[key].back() : std::wstring(); };
 
+    if (!one(L"--patience").empty())
+        g_patience = static_cast<UINT>(std::max(1, std::stoi(one(L"--patience"))));
+    g_timeoutMs *= g_patience;
+
     probe::Layout layout;
     if (!probe::ReadLayout(one(L"--layout").c_str(), layout)) return 100;
 
@@ -333,7 +365,7 @@ int main() {
     if (!one(L"--dialog").empty()) {
         const DialogLayout* expected = layout.Dialog(std::stoi(one(L"--dialog")));
         const std::wstring title = one(L"--title");
-        const HWND dialog = expected ? WaitForDialog(title, 60000) : nullptr;
+        const HWND dialog = expected ? WaitForDialog(title, 60000 * g_patience) : nullptr;
         Report(dialog != nullptr, "dialog with title \"%s\"", Utf8(title).c_str());
         if (!dialog) return g_failures + 100;
         // Let the program finish its start before looking.
@@ -377,7 +409,7 @@ int main() {
                     continue;
                 }
                 PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
-                const HWND box = WaitForDialog(about->caption, 10000);
+                const HWND box = WaitForDialog(about->caption, g_timeoutMs);
                 Report(box != nullptr, "about box \"%s\" after system command 0x10",
                        Utf8(about->caption).c_str());
                 if (!box) continue;
@@ -385,10 +417,10 @@ int main() {
                 CheckDialog(box, *about, layout);
                 Report(!IsWindowEnabled(dialog), "main dialog disabled while the about box is open");
                 Send(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-                Report(WaitGone(box, 10000), "about box closed by its OK button");
+                Report(WaitGone(box, g_timeoutMs), "about box closed by its OK button");
             } else if (key == L"--close") {
                 PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-                Report(WaitGone(dialog, 10000), "dialog closed by the close command");
+                Report(WaitGone(dialog, g_timeoutMs), "dialog closed by the close command");
             }
         }
     }

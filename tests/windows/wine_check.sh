@@ -3,6 +3,8 @@
 # it and drive it, and expects the program to end by itself when the probe closed it.
 #   wine_check.sh LOADER PREFIX PROGRAM.exe PROBE.exe PROBE-ARGS...
 # Host paths in PROBE-ARGS written as @path are passed as Windows paths.
+# VT_PROGRAM_LOADER runs the program under another loader than the probe (wine32 in a 64-bit
+# prefix); VT_WINE_PATIENCE multiplies the wait for its end (a program under emulation).
 set -uo pipefail
 here=$(dirname "$0")
 . "$here/wine_env.sh"
@@ -16,13 +18,18 @@ for a in "$@"; do
   case "$a" in @*) args+=("$(vt_winpath "${a#@}")") ;; *) args+=("$a") ;; esac
 done
 
-"$WINELOADER" "$program" &
+program_loader=${VT_PROGRAM_LOADER:-$WINELOADER}
+patience=${VT_WINE_PATIENCE:-1}
+echo "running $(basename "$program") ($(objdump -f "$program" 2>/dev/null | sed -n 's/.*file format //p')) under $program_loader"
+[ "$program_loader" = /usr/lib/wine/wine ] && echo "$("$here/wine32_mode.sh" --explain)"
+"$program_loader" "$program" &
 program_pid=$!
 "$WINELOADER" "$probe" "${args[@]}"
 status=$?
 
-# A closed program ends at once; anything still running after 20 s is a fault.
-for _ in $(seq 200); do
+# A closed program ends at once; anything still running after 20 s (times the patience) is
+# a fault.
+for _ in $(seq $((200 * patience))); do
   kill -0 "$program_pid" 2>/dev/null || break
   sleep 0.1
 done

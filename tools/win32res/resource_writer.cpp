@@ -1,6 +1,9 @@
 // Writes a program's Windows resources from the resource table it registers: icon and
-// bitmap files, the resource script that names them with a version resource, and a
-// layout file of the dialogs and images for the checks that run the program under wine.
+// bitmap files, the resource script that names them with the dialogs (DIALOGEX, the same
+// bytes the Win32 backend would build in memory) and a version resource, all in language
+// 0x0804 (Chinese, PRC), and a layout file of the dialogs and images for the checks that
+// run the program under wine. The script is UTF-8 (windres -c 65001): GBK's second bytes
+// may be a backslash or a quote, which a resource compiler would take as escapes.
 //
 //   resource_writer --out DIR --name Varnel --file varnel.exe --version 1.0.0.1
 //                   --icons 128 [--bitmaps 129,130] --dialogs 102,100
@@ -8,6 +11,7 @@
 // Built for the build machine together with the program's own resource sources (whose
 // static registration fills the table), so the files carry exactly the program's data.
 #include <afx_template.h>
+#include <iconv.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +90,43 @@ std::string Escape(const char* text) {
     return out;
 }
 
+std::string Utf8FromGbk(const char* gbk) {
+    std::string in = gbk ? gbk : "", out(in.size() * 2 + 4, '\0');
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    if (cd == reinterpret_cast<iconv_t>(-1)) Fail("no GB18030 converter");
+    char* src = in.data();
+    char* dst = out.data();
+    size_t left = in.size(), room = out.size();
+    const size_t rc = iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1)) Fail("text is not GBK: " + in);
+    out.resize(out.size() - room);
+    return out;
+}
+
+// A resource-script string: quotes doubled, backslashes and line breaks escaped.
+std::string RcString(const char* gbk) {
+    std::string out = "\"";
+    for (char c : Utf8FromGbk(gbk)) {
+        if (c == '"')
+            out += "\"\"";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
+bool IsImageStatic(const afx::ControlTemplate& c) {
+    const unsigned long type = c.style & SS_TYPEMASK;
+    return c.cls == afx::ControlClass::Static && (type == SS_ICON || type == SS_BITMAP);
+}
+
 const char* ClassName(afx::ControlClass cls) {
     switch (cls) {
         case afx::ControlClass::Button:
@@ -130,12 +171,45 @@ std::string VersionCommas(const std::string& dotted) {
     return out;
 }
 
+// The predefined control classes by atom, as the in-memory template has them (windres would
+// store a class name as a string).
+const char* ClassAtom(afx::ControlClass cls) {
+    switch (cls) {
+        case afx::ControlClass::Button:
+            return "0x0080";
+        case afx::ControlClass::Edit:
+            return "0x0081";
+        case afx::ControlClass::Static:
+            return "0x0082";
+    }
+    return "0x0082";
+}
+
+// The dialog as DIALOGEX: what BuildDialogTemplate (platform/afx/win32) makes in memory,
+// written for windres: DS_SETFONT for the font entry, the font in the Chinese (GB2312)
+// character set, every control WS_CHILD | WS_VISIBLE, classes by atom, image statics without
+// text (the program sets their images).
+void WriteDialog(std::ostream& rc, const afx::DialogTemplate& d) {
+    rc << d.id << " DIALOGEX " << d.x << ", " << d.y << ", " << d.cx << ", " << d.cy << "\n"
+       << "STYLE 0x" << Hex(d.style | DS_SETFONT) << "\nEXSTYLE 0x" << Hex(d.exStyle) << "\n"
+       << "CAPTION " << RcString(d.caption) << "\n"
+       << "FONT " << (d.fontPointSize > 0 ? d.fontPointSize : 9) << ", " << RcString(d.fontFace)
+       << ", 400, 0, 134\nBEGIN\n";
+    for (const afx::ControlTemplate& c : d.controls)
+        rc << "  CONTROL " << RcString(IsImageStatic(c) ? "" : c.text) << ", " << c.id << ", "
+           << ClassAtom(c.cls) << " /* " << ClassName(c.cls) << " */, 0x"
+           << Hex(WS_CHILD | WS_VISIBLE | c.style) << ", " << c.x << ", " << c.y << ", " << c.cx << ", "
+           << c.cy << ", 0x" << Hex(c.exStyle) << "\n";
+    rc << "END\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
     std::ostringstream rc, layout;
-    rc << "// Written by tools/win32res/resource_writer from " << o.name << "'s resource table.\n";
+    rc << "// Written by tools/win32res/resource_writer from " << o.name << "'s resource table.\n"
+       << "LANGUAGE 4, 2  // LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED: 0x0804, as the version block\n";
 
     for (int id : o.icons) {
         const afx::IconResource* icon = afx::FindIcon(id);
@@ -171,6 +245,7 @@ int main(int argc, char** argv) {
             layout << "text " << Escape(c.text) << '\n';
         }
         layout << "end\n";
+        WriteDialog(rc, *d);
     }
 
     const std::string commas = VersionCommas(o.version);

@@ -4,8 +4,8 @@
 # Gives a Windows program its resources: a resource writer is built for the build
 # machine from tools/win32res and the program's own resource sources (their static
 # registration fills the resource table), run at build time, and its resource script
-# (icons, bitmaps, version 1.0.0.1 in block "080404B0") is compiled by windres into an
-# object linked into the program.
+# (icons, bitmaps, dialogs, version 1.0.0.1 in block "080404B0", all in language 0x0804;
+# UTF-8) is compiled by windres into an object linked into the program.
 # It also writes layout.txt beside it, the dialogs and images for the wine checks:
 # vt_windows_layout(<target>) gives its path.
 find_program(VT_HOST_CXX NAMES g++ c++ REQUIRED DOC "C++ compiler of the build machine, for build tools")
@@ -48,7 +48,7 @@ function(vt_windows_resources target)
     COMMENT "Writing the resources of ${target}"
     VERBATIM)
   add_custom_command(OUTPUT ${dir}/resources.o
-    COMMAND ${CMAKE_RC_COMPILER} -O coff -c 936 -i ${dir}/resources.rc -o ${dir}/resources.o
+    COMMAND ${CMAKE_RC_COMPILER} -O coff -c 65001 -i ${dir}/resources.rc -o ${dir}/resources.o
     DEPENDS ${dir}/resources.rc
     COMMENT "Compiling the resources of ${target}"
     VERBATIM)

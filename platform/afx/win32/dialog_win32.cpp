@@ -162,7 +162,6 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
 INT_PTR RunModalDialog(CDialog& dlg, const afx::DialogTemplate& tmpl) {
     ClaimWindowThread();
     if (!afx::backend::IsWindowThread()) return -1;
-    const std::vector<WORD> bytes = BuildDialogTemplate(tmpl);
 
     HWND owner = nullptr;
     if (CWnd* parent = dlg.GetParent(); parent && FindDialogRecord(parent->GetSafeHwnd()))
@@ -170,10 +169,19 @@ INT_PTR RunModalDialog(CDialog& dlg, const afx::DialogTemplate& tmpl) {
     if (!owner)
         if (const auto open = OpenDialogs(); !open.empty()) owner = open.back();
 
+    // The program's dialog resource of that number, as the framework loads it; a program
+    // without one (the framework's own tests) gets the same template built in memory.
     const ModalStart start{&dlg, &tmpl};
-    const INT_PTR result =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
-                                owner, &DialogProc, reinterpret_cast<LPARAM>(&start));
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const LPARAM param = reinterpret_cast<LPARAM>(&start);
+    INT_PTR result = 0;
+    if (FindResourceW(instance, MAKEINTRESOURCEW(tmpl.id), reinterpret_cast<LPCWSTR>(RT_DIALOG))) {
+        result = DialogBoxParamW(instance, MAKEINTRESOURCEW(tmpl.id), owner, &DialogProc, param);
+    } else {
+        const std::vector<WORD> bytes = BuildDialogTemplate(tmpl);
+        result = DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
+                                         &DialogProc, param);
+    }
     // Calls workers sent while the window went find it gone now: answer them.
     afx::backend::ServePendingCalls();
     return result;
