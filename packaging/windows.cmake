@@ -55,7 +55,7 @@ add_custom_target(windows_installer ALL DEPENDS ${VT_INSTALLER})
 add_test(NAME windows.installer.version
   COMMAND ${CMAKE_COMMAND} -DEXE=${VT_INSTALLER} -DVERSION=${PROJECT_VERSION}
     -P ${CMAKE_CURRENT_LIST_DIR}/windows/check_version.cmake)
-if(vt_wine_runs AND TARGET dialog_probe)
+if(vt_wine32_mode MATCHES "^(native|emulated)$" AND TARGET dialog_probe)
   vt_windows_layout(varnel varnel_layout)
   set(programs)
   foreach(target IN LISTS vt_installer_targets)

@@ -8,7 +8,8 @@
 # LOADER: /usr/lib/wine/wine (the installer is a 32-bit program); PROGRAM: the built programs
 # the installer carries, the first one is started.
 set -uo pipefail
-. "$(dirname "$0")/../../tests/windows/wine_env.sh"
+checks=$(dirname "$0")/../../tests/windows
+. "$checks/wine_env.sh"
 loader=$1 prefix=$2 installer=$3 probe=$4 layout=$5
 shift 5
 programs=("$@")
@@ -23,6 +24,7 @@ check() {  # check DESCRIPTION COMMAND...
 # again when an earlier run left the product installed in it.
 prefix_dir() { echo "$prefix/drive_c/Program Files/Varnel and Tesmor"; }
 if [ -e "$(prefix_dir)" ]; then rm -rf "$prefix" "$prefix.lock"; fi
+"$checks/wine32_mode.sh" --explain
 start=$(date +%s)
 vt_wine_setup "$loader" "$prefix" || exit 1
 echo "     wine prefix ready after $(($(date +%s) - start)) s"
@@ -59,7 +61,10 @@ vt_xvfb_start || exit 1
 first=$(basename "${programs[0]}")
 "$WINELOADER" "$dir/$first" &
 tool=$!
-"$WINELOADER" "$probe" --layout "$(vt_winpath "$layout")" --dialog 102 --title "No Board Attached " --close
+patience=1
+[ "$("$checks/wine32_mode.sh")" = emulated ] && patience=25
+"$WINELOADER" "$probe" --layout "$(vt_winpath "$layout")" --patience "$patience" --dialog 102 \
+  --title "No Board Attached " --close
 check "the installed $first starts with no board attached and closes" [ $? -eq 0 ]
 wait "$tool"
 "$wineserver" -w
