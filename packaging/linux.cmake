@@ -79,9 +79,12 @@ vt_install_program(varnel MAN varnel.1 DESKTOP varnel.desktop RECOMMENDS vboard
   ICON_SOURCES varnel/varnel_resources.cpp shell/tool_art.cpp)
 vt_install_program(tesmor MAN tesmor.1 DESKTOP tesmor.desktop RECOMMENDS vboard
   ICON_SOURCES tesmor/tesmor_resources.cpp tesmor/lamp_art.cpp shell/tool_art.cpp)
+vt_install_program(boardctl MAN boardctl.1 RECOMMENDS vboard)
 # The virtual board has no icon of its own: its panel entry shows the board the tools' icon draws.
 vt_install_program(vboard MAN vboard.1 DESKTOP vboard-panel.desktop
   ICON_SOURCES varnel/varnel_resources.cpp shell/tool_art.cpp)
+# The front panel, where it is a program of its own that `vboard run --panel` starts.
+vt_install_program(vboard-panel PACKAGE vboard MAN vboard-panel.1)
 
 # The Debian packages: `cpack -G DEB` in the build tree (scripts/package.sh).
 set(CPACK_GENERATOR DEB)

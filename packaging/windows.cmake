@@ -33,6 +33,7 @@ endmacro()
 # The programs: one line each.
 vt_installer_program(varnel SHORTCUT Varnel)
 vt_installer_program(tesmor SHORTCUT Tesmor)
+vt_installer_program(boardctl)
 
 set(VT_INSTALLER_NAME varnel-tesmor-${PROJECT_VERSION}-setup.exe)
 set(VT_INSTALLER ${CMAKE_BINARY_DIR}/${VT_INSTALLER_NAME})
