@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the virtual board need (only those
 # missing), then configures and builds one CMake preset (default: debug).
-# Usage: scripts/setup.sh [preset]   (debug, release, asan, tsan, fuzz, windows, windows-x64)
+# Usage: scripts/setup.sh [preset]   (debug, release, package, asan, tsan, fuzz, windows, windows-x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev libgl-dev            # Qt 6 Widgets: the dialog framework backend on Linux
   fonts-arphic-uming                # a Song/Ming CJK face standing in for the dialogs' Song font
   xvfb xauth                        # a virtual X server for screenshots and GUI checks
+  zlib1g-dev                        # PNG compression for the desktop icons written at build time
+  desktop-file-utils man-db         # the install test: desktop-file-validate, man --warnings
 )
 
 # The Windows build (presets windows and windows-x64) and its checks under wine only.
@@ -24,8 +26,10 @@ windows_packages=(
   x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
   qemu-user-static                  # qemu-i386-static: wine32 where the kernel runs no i386 code
   icoutils                          # wrestool: the resource checks list the executables' resources
+  nsis                              # makensis: the Windows installer
 )
 case "$preset" in
+  package) packages+=(lintian) ;;   # checks the Debian packages (scripts/package.sh)
   fuzz)
     # clang with libFuzzer: clang-14 compiles with -fsanitize=fuzzer, whose runtime (and the
     # sanitizers' for clang) comes in libclang-rt-14-dev, which clang only recommends.
