@@ -48,13 +48,22 @@ Completion Deliver(const Request& request, const vbus::Done& done) {
             TouchReadable(request.window,
                           request.windowSize);  // may be data the caller never meant to change
     }
-    if (OVERLAPPED* overlapped = request.overlapped) {
-        std::atomic_ref<ULONG_PTR>(overlapped->InternalHigh)
-            .store(result.transferred, std::memory_order_relaxed);
-        std::atomic_ref<ULONG_PTR>(overlapped->Internal)
-            .store(StatusFromError(result.error), std::memory_order_release);
-    }
     return result;
+}
+
+void Publish(const Request& request, const Completion& result, bool signal) {
+    auto write = [&] {
+        if (OVERLAPPED* overlapped = request.overlapped) {
+            std::atomic_ref<ULONG_PTR>(overlapped->InternalHigh)
+                .store(result.transferred, std::memory_order_relaxed);
+            std::atomic_ref<ULONG_PTR>(overlapped->Internal)
+                .store(StatusFromError(result.error), std::memory_order_release);
+        }
+    };
+    if (signal && request.event)
+        request.event->SetAfter(write);
+    else
+        write();
 }
 
 }  // namespace winapi_impl

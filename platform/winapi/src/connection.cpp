@@ -290,10 +290,10 @@ bool Connection::OnDone(vbus::Done& done, std::string& why) {
         requests_.erase(done.id);
         finished = closed_ && requests_.empty();
     }
-    // The event comes last of what the caller sees, but before a waiting call returns. A
-    // request that fails at once is reported by the call's result alone: as on Windows, its
-    // event is not set.
-    if (request->event && !abandoned && !(atOnce && done.error != ERROR_SUCCESS)) request->event->Set();
+    // The record and the event come last of what the caller sees, but before a waiting call
+    // returns. A request that fails at once is reported by the call's result alone: as on
+    // Windows, its event is not set.
+    if (!abandoned) Publish(*request, result, !(atOnce && done.error != ERROR_SUCCESS));
     completed_.Set();
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -328,8 +328,10 @@ void Connection::FailAll() {
         std::lock_guard<std::mutex> hold(lock_);
         for (auto& [id, request] : left) requests_.erase(id);
     }
-    for (auto& [id, request] : left)
-        if (request->event && !abandoned && request->accepted) request->event->Set();
+    if (!abandoned) {
+        auto result = results.begin();
+        for (auto& [id, request] : left) Publish(*request, *result++, request->accepted);
+    }
     completed_.Set();
     {
         std::lock_guard<std::mutex> hold(lock_);

@@ -16,6 +16,16 @@ void Event::Set() {
         changed_.notify_one();
 }
 
+void Event::SetAfter(const std::function<void()>& publish) {
+    std::lock_guard<std::mutex> hold(lock_);
+    publish();
+    set_ = true;
+    if (manual_)
+        changed_.notify_all();
+    else
+        changed_.notify_one();
+}
+
 void Event::Reset() {
     std::lock_guard<std::mutex> hold(lock_);
     set_ = false;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace winapi_impl {
@@ -13,6 +14,8 @@ class Event {
     Event(bool manualReset, bool initiallySet) : manual_(manualReset), set_(initiallySet) {}
 
     void Set();
+    // Runs `publish` and sets the event as one step: a Reset waits for both.
+    void SetAfter(const std::function<void()>& publish);
     void Reset();
     // True when the event is (or becomes) set within timeoutMs; INFINITE waits without
     // limit. An automatic-reset event is cleared by the wait that sees it set.

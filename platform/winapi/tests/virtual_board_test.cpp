@@ -156,7 +156,7 @@ TEST_F(VirtualBoard, AThousandJobsStartNoThread) {
         } block{0, 1, &type, 0x472};
         ResetEvent(overlapped_.hEvent);
         if (!DeviceIoControl(device, 0x8000200c, &block, sizeof block, &type, 1, &count_, &overlapped_)) {
-            ASSERT_TRUE(GetOverlappedResult(device, &overlapped_, &count_, TRUE));
+            ASSERT_TRUE(GetOverlappedResult(device, &overlapped_, &count_, TRUE)) << GetLastError();
         }
         EXPECT_EQ(type, 0x21);
         CloseHandle(pipe);
