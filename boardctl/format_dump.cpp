@@ -68,7 +68,9 @@ bool ParseDump(std::string_view content, ImageBuilder& image, ImageError& error)
         }
         const auto address = HexNumber(Trimmed(line.substr(0, colon)));
         if (!address) {
-            error = {lineNumber, "\"" + std::string(line.substr(0, colon)) + "\" is no hexadecimal address"};
+            std::string why = "\"";  // built by appending: GCC 12 misreads the operator+ chain
+            why.append(line.substr(0, colon)).append("\" is no hexadecimal address");
+            error = {lineNumber, why};
             return false;
         }
         std::vector<std::uint8_t> bytes;
