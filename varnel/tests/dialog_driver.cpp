@@ -26,6 +26,11 @@ void RecordingDlg::JobEnded(int ticket) {
     ++jobsEnded_;
 }
 
+void RecordingDlg::ShowTransferFailure(const char* text) {
+    ++failuresReported_;
+    CVarnelDlg::ShowTransferFailure(text);
+}
+
 void RecordingDlg::DetectBoard() {
     // Copies: a hook may replace the hooks.
     if (auto before = beforeDetection) before();

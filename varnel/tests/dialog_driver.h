@@ -18,6 +18,10 @@ class RecordingDlg : public CVarnelDlg {
     void JobEnded(int ticket) override;
     int JobsEnded() const;
 
+    // A worker's report of a failure, counted as it leaves the worker (before the window takes it).
+    void ShowTransferFailure(const char* text) override;
+    int FailuresReported() const { return failuresReported_; }
+
     // Counts the detections; runs the hooks, when set, on the window's thread around each.
     void DetectBoard() override;
     int Detections() const { return detections_; }
@@ -32,6 +36,7 @@ class RecordingDlg : public CVarnelDlg {
     int jobsEnded_ = 0;
     std::atomic<int> detections_{0};
     std::atomic<int> deviceChanges_{0};
+    std::atomic<int> failuresReported_{0};
 };
 
 struct ShownBox {

@@ -179,6 +179,22 @@ TEST_F(VarnelLifeCycle, ADeviceChangeDuringTheCloseRunsNoDetection) {
     EXPECT_EQ(driver.BoxCount(), 0u);
 }
 
+// A failure whose report reaches the window once its close has begun shows no box: the window
+// is gone by then. The worker used to decide that on its own thread, before the window took
+// the report, so a close that came in between still got the box.
+TEST_F(VarnelLifeCycle, AFailureThatReachesTheWindowDuringItsCloseShowsNoBox) {
+    vboard::Board& board = bus.AddBoard();
+    board.SetPipeOpenError(2, ERROR_FILE_NOT_FOUND);
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        Click(d, IDC_READ);
+        // The window serves nothing meanwhile, so the report waits for it.
+        ASSERT_TRUE(Eventually([&] { return dlg.FailuresReported() == 1; }));
+        CloseBox(d);
+    });
+    EXPECT_EQ(dlg.JobsEnded(), 1);
+    EXPECT_EQ(driver.BoxCount(), 0u) << driver.Boxes().front().text;
+}
+
 // The bus directory changes several times for one plug or unplug (a state file written through
 // a temporary one, a socket, a TCP endpoint); each change of the boards on the bus is one
 // device change and one detection, as on Windows.
