@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "board_bus.h"
+#include "board_link.h"
 #include "child_process.h"
 #include "tesmor_dlg.h"
 #include "tesmor_resources.h"
@@ -457,6 +458,61 @@ class TesmorWindowTest : public QObject {
             QVERIFY(Until([&] { return CountOps(*board_, "device", vboard::LogOp::Close) > closes; }));
             QVERIFY(Until([&] { return dlg.device == nullptr; }));
             QCOMPARE(CountOps(*board_, "PIPE00", vboard::LogOp::Open), 1);  // the connection went on
+        });
+    }
+
+    // The poller opens PIPE00 afresh for every report, each time on the board of its
+    // detection: a path that discovery finds meanwhile (another board's) does not move it.
+    void thePollerStaysOnTheBoardOfItsDetection() {
+        vboard::Board* first = AddBoard();
+        vboard::Board* second = AddBoard();
+        QVERIFY(first && second);
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+            DevicePath.Store(second->DevicePath().c_str());
+            auto opens = [&] {
+                return CountOps(*first, "PIPE00", vboard::LogOp::Open) +
+                       CountOps(*second, "PIPE00", vboard::LogOp::Open);
+            };
+            for (int key = 1; key <= 3; ++key) {
+                const int before = opens();
+                first->SetKey(key, true);  // answers the pending read: the poller opens again
+                QVERIFY(Until([&] { return Lamps() == RedAt(key) && opens() > before; }));
+                QCOMPARE(CountOps(*second, "PIPE00", vboard::LogOp::Open), 0);
+                first->SetKey(key, false);
+                QVERIFY(Until([&] { return Lamps() == RedAt(-1); }));
+            }
+            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+        });
+    }
+
+    // A digit write goes to the board that was connected when Modify was clicked, even when
+    // discovery finds another board before the writer has opened its pipe.
+    void aDigitWriteGoesToTheBoardOfItsClick() {
+        vboard::Board* first = AddBoard();
+        vboard::Board* second = AddBoard();
+        QVERIFY(first && second);
+        CTesmorDlg dlg;
+        Run(dlg, [&] {
+            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+            auto writesEnded = [&] {
+                return CountOps(*first, "PIPE01", vboard::LogOp::Close) +
+                       CountOps(*second, "PIPE01", vboard::LogOp::Close);
+            };
+            for (BYTE value = 1; value <= 15; ++value) {
+                DevicePath.Store(first->DevicePath().c_str());
+                const int before = writesEnded();
+                char typed[4];
+                std::snprintf(typed, sizeof typed, "%X", value);
+                SendValue(dlg, typed);
+                DevicePath.Store(second->DevicePath().c_str());  // what discovery found next
+                QVERIFY(Until([&] { return writesEnded() > before; }));
+                QCOMPARE(first->Display(), (vboard::Digits{0, 0, 0, 0, 0, 0, 0, value}));
+            }
+            QCOMPARE(CountOps(*second, "PIPE01", vboard::LogOp::Open), 0);
+            QCOMPARE(second->Display(), vboard::Digits{});
+            QCOMPARE(int(boxes_.size()), 0);
         });
     }
 
