@@ -179,6 +179,31 @@ TEST_F(VarnelLifeCycle, ADeviceChangeDuringTheCloseRunsNoDetection) {
     EXPECT_EQ(driver.BoxCount(), 0u);
 }
 
+// The board answers the transfer request only after the close has begun (it ignores the
+// close's cancel): the job stops there and sends no read to the pipe, which would be a new
+// request the close has to cancel and wait for.
+TEST_F(VarnelLifeCycle, ARequestAnsweredAfterTheCloseBeganIsFollowedByNoOther) {
+    vboard::Board& board = bus.AddBoard();
+    // Well within the close's bound, so that the job still ends in time.
+    board.SetFault(Target::Transfer, Fault{FaultMode::Delay, 250});
+    board.SetCancelDelay(vboard::kCancelIgnored);
+    const std::uint64_t mark = LogMark(board);
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        Click(d, IDC_READ);
+        ASSERT_TRUE(WaitFor(
+            [&] { return RequestPending(board, "device", LogOp::Ioctl, vboard::kIoctlTransfer, mark); }));
+        CloseBox(d);
+    });
+    EXPECT_EQ(dlg.JobsEnded(), 1);
+    bool answered = false;
+    for (const auto& e : LogEntries(board, "device", LogOp::Ioctl))
+        answered |= e.sequence > mark && e.code == vboard::kIoctlTransfer &&
+                    e.status == LogStatus::Completed && e.error == 0;
+    EXPECT_TRUE(answered) << "the board did not answer the transfer request";
+    EXPECT_EQ(Requests(board, "PIPE02", LogOp::Read, 0, mark), 0u);
+    EXPECT_EQ(driver.BoxCount(), 0u);
+}
+
 // A failure whose report reaches the window once its close has begun shows no box: the window
 // is gone by then. The worker used to decide that on its own thread, before the window took
 // the report, so a close that came in between still got the box.
