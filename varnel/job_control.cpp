@@ -1,7 +1,10 @@
 #include "job_control.h"
 
+#include <limits>
+
 int JobControl::JobStarted() {
-    if (++lastTicket_ <= 0) lastTicket_ = 1;
+    // Tickets run 1..INT_MAX and start again at 1 (0 means no job), without signed overflow.
+    lastTicket_ = lastTicket_ == std::numeric_limits<int>::max() ? 1 : lastTicket_ + 1;
     holder_ = lastTicket_;
     return holder_;
 }

@@ -117,7 +117,9 @@ TEST_F(VarnelLifeCycle, AJobsEndAndADetectionCannotInterleave) {
         ASSERT_TRUE(WaitFor([&] { return dlg.JobsEnded() >= 1; }));
         EXPECT_FALSE(secondJob && ButtonsOn(d))
             << "the first job's end turned the buttons on during the second";
-        if (!secondJob) EXPECT_TRUE(ButtonsOn(d)) << "the job that held the buttons gave them back";
+        if (!secondJob) {
+            EXPECT_TRUE(ButtonsOn(d)) << "the job that held the buttons gave them back";
+        }
     });
     EXPECT_EQ(driver.BoxCount(), 0u);
 }
