@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "vboard/board.h"
+#include "vboard_testing/gtest_bus.h"
+#include "vboard_testing/traffic_log.h"
 
 class BoardLinkTest : public ::testing::Test {
 protected:
@@ -15,15 +15,10 @@ protected:
     void TearDown() override;
 
     // Starts a board on this test's bus; the test fails when it cannot start.
-    vboard::Board& AddBoard(vboard::BoardOptions options = {});
+    vboard::Board& AddBoard(vboard::BoardOptions options = {}) { return bus_->AddBoard(std::move(options)); }
 
-    // Entries of the board's traffic log of one kind, oldest first.
-    static std::vector<vboard::LogEntry> Entries(const vboard::Board& board, vboard::LogOp op);
+    // Control requests with this code the board received, on any target.
     static int CountIoctls(const vboard::Board& board, std::uint32_t code);
 
-    std::string bus_;
-    std::vector<std::unique_ptr<vboard::Board>> boards_;
+    std::unique_ptr<GTestBus> bus_;
 };
-
-// Runs until the condition holds or about five seconds have gone by.
-bool Eventually(const std::function<bool()>& condition);

@@ -40,13 +40,13 @@ TEST_F(ControlRequests, AnAddressTravelsModulo256) {
     EXPECT_EQ(ReadPipeTimed(pipe, got, 4, 1000), 4);
     CloseBoardHandle(pipe);
     EXPECT_EQ(0, std::memcmp(got, marker.data(), 4));
-    auto ioctls = Entries(board, vboard::LogOp::Ioctl);
+    auto ioctls = LogEntries(board, vboard::LogOp::Ioctl);
     ASSERT_FALSE(ioctls.empty());
     EXPECT_EQ(ioctls.front().code, IOCTL_BOARD_TRANSFER);
 }
 
 TEST_F(ControlRequests, AWriteReachesTheEepromAndSurvivesARestartOfTheBoard) {
-    const std::string file = bus_ + "/kept.bin";
+    const std::string file = bus_->Directory() + "/kept.bin";
     {
         AddBoard({.eepromFile = file});
         HANDLE device = Device();
@@ -56,7 +56,7 @@ TEST_F(ControlRequests, AWriteReachesTheEepromAndSurvivesARestartOfTheBoard) {
         const unsigned char data[6] = {1, 2, 3, 4, 5, 6};
         EXPECT_EQ(WritePipeTimed(pipe, data, 6, 1000), 6);
         CloseBoardHandle(pipe);
-        boards_.clear();
+        bus_->RemoveBoards();
     }
     auto& again = AddBoard({.eepromFile = file});
     auto eeprom = again.EepromContents();

@@ -85,7 +85,7 @@ TEST_F(Discovery, PipePathIsTheDevicePathABackslashAndTheName) {
         ASSERT_NE(pipe, INVALID_HANDLE_VALUE) << name;
         EXPECT_EQ(CloseBoardHandle(pipe), 0);
     }
-    auto opens = Entries(board, vboard::LogOp::Open);
+    auto opens = LogEntries(board, vboard::LogOp::Open);
     ASSERT_GE(opens.size(), 4u);
     std::set<std::string> targets;
     for (const auto& e : opens)

@@ -53,7 +53,7 @@ TEST_F(PipeTransfer, AnImmediateCompletionNeitherWaitsNorResets) {
     EXPECT_EQ(ReadPipeTimed(pipe, buffer, 4, 1000), 4);
     EXPECT_EQ(buffer[0], 0xFF) << "a blank EEPROM reads 0xFF";
     CloseBoardHandle(pipe);
-    auto reads = Entries(board, vboard::LogOp::Read);
+    auto reads = LogEntries(board, vboard::LogOp::Read);
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].status, vboard::LogStatus::Immediate);
     EXPECT_EQ(CountIoctls(board, IOCTL_RESET_PIPE), 0);
@@ -70,7 +70,7 @@ TEST_F(PipeTransfer, APendingReadPastTheLimitIsCancelledCollectedAndThePipeReset
         EXPECT_EQ(ReadPipeTimed(pipe, buffer.get(), 8, 100), -1);
     }
     EXPECT_EQ(standin::PendingRequestCount(), 0u) << "the cancelled read was collected before returning";
-    EXPECT_EQ(Entries(board, vboard::LogOp::Cancel).size(), 1u);
+    EXPECT_EQ(LogEntries(board, vboard::LogOp::Cancel).size(), 1u);
     EXPECT_EQ(CountIoctls(board, IOCTL_RESET_PIPE), 1);
     CloseBoardHandle(pipe);
 }
@@ -101,7 +101,7 @@ TEST_F(PipeTransfer, AResetThatHangsIsCancelledAfterASecond) {
     unsigned char buffer[4];
     EXPECT_EQ(ReadPipeTimed(pipe, buffer, 4, 50), -1);
     EXPECT_EQ(standin::PendingRequestCount(), 0u);
-    EXPECT_EQ(Entries(board, vboard::LogOp::Cancel).size(), 2u) << "the read, then the reset";
+    EXPECT_EQ(LogEntries(board, vboard::LogOp::Cancel).size(), 2u) << "the read, then the reset";
     CloseBoardHandle(pipe);
 }
 
@@ -113,7 +113,7 @@ TEST_F(PipeTransfer, AReadWithoutLimitEndsWhenTheBoardIsUnplugged) {
         unsigned char buffer[4];
         result = ReadPipeTimed(pipe, buffer, 4, INFINITE);
     });
-    ASSERT_TRUE(Eventually([&] { return Entries(board, vboard::LogOp::Read).size() == 1; }));
+    ASSERT_TRUE(Eventually([&] { return LogEntries(board, vboard::LogOp::Read).size() == 1; }));
     board.Unplug();
     reader.join();
     EXPECT_EQ(result, -1);
@@ -126,7 +126,7 @@ TEST_F(PipeTransfer, AStatusReportArrivesOnTheNoLimitReadWhenAKeyChanges) {
     unsigned char report[4] = {};
     int result = 0;
     std::thread reader([&] { result = ReadPipeTimed(pipe, report, 4, INFINITE); });
-    ASSERT_TRUE(Eventually([&] { return Entries(board, vboard::LogOp::Read).size() == 1; }));
+    ASSERT_TRUE(Eventually([&] { return LogEntries(board, vboard::LogOp::Read).size() == 1; }));
     board.SetClock({12, 34, 56});
     board.SetKey(5, true);
     reader.join();

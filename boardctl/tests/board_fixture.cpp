@@ -1,12 +1,7 @@
 #include "board_fixture.h"
 
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "commands.h"
 #include "winapi_standin.h"
@@ -32,40 +27,21 @@ std::string CapturedConsole::ErrText() const {
     return err_;
 }
 
-void BoardctlTest::SetUp() {
-    // Short: the board's socket path must fit a UNIX socket address.
-    static int buses = 0;
-    dir_ = (std::filesystem::temp_directory_path() /
-            ("boardctl-" + std::to_string(::getpid()) + "-" + std::to_string(++buses)))
-               .string();
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    standin::SetBusDirectory(dir_);
-}
+void BoardctlTest::SetUp() { bus_ = std::make_unique<GTestBus>("boardctl"); }
 
 void BoardctlTest::TearDown() {
-    boards_.clear();
-    standin::SetBusDirectory("");
+    bus_->RemoveBoards();
     EXPECT_TRUE(Eventually([] { return standin::PendingRequestCount() == 0; }))
         << "requests still in flight after the test";
     EXPECT_EQ(standin::OpenHandleCount(), 0u) << "handles left open";
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    bus_.reset();
 }
 
 vboard::Board& BoardctlTest::AddBoard(vboard::BoardOptions options) {
-    options.busDir = dir_;
-    if (options.eepromFile.empty())
-        options.eepromFile = dir_ + "/eeprom-" + std::to_string(boards_.size()) + ".bin";
     if (options.reportIntervalMs == 0) options.reportIntervalMs = 20;
     options.clockRunning = false;
     if (!options.clock) options.clock = vboard::ClockTime{8, 9, 10};
-    options.diagnostics = [](const std::string&) {};
-    auto board = std::make_unique<vboard::Board>(std::move(options));
-    std::string why;
-    EXPECT_TRUE(board->Start(&why)) << why;
-    boards_.push_back(std::move(board));
-    return *boards_.back();
+    return bus_->AddBoard(std::move(options));
 }
 
 RunResult BoardctlTest::Run(const std::vector<std::string>& args) {
@@ -87,25 +63,8 @@ std::string BoardctlTest::ReadFile(const std::string& name) const {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::vector<vboard::LogEntry> BoardctlTest::Requests(const vboard::Board& board, const std::string& target,
-                                                     vboard::LogOp op) {
-    std::vector<vboard::LogEntry> out;
-    for (const auto& e : board.TrafficLog())
-        if (e.target == target && e.op == op && e.status != vboard::LogStatus::Completed) out.push_back(e);
-    return out;
-}
-
 std::vector<std::uint8_t> Pattern() {
     std::vector<std::uint8_t> bytes(256);
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
     return bytes;
-}
-
-bool Eventually(const std::function<bool()>& condition) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < until) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
 }

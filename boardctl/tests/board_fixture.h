@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,6 +11,8 @@
 #include "console.h"
 #include "stop_signal.h"
 #include "vboard/board.h"
+#include "vboard_testing/gtest_bus.h"
+#include "vboard_testing/traffic_log.h"
 
 // Collects what a command writes.
 class CapturedConsole : public Console {
@@ -44,21 +45,12 @@ class BoardctlTest : public ::testing::Test {
     // boardctl with these arguments.
     RunResult Run(const std::vector<std::string>& args);
     // A file in the test's directory.
-    std::string File(const std::string& name) const { return dir_ + "/" + name; }
+    std::string File(const std::string& name) const { return bus_->Directory() + "/" + name; }
     void WriteFile(const std::string& name, const std::string& content) const;
     std::string ReadFile(const std::string& name) const;
 
-    // Requests of one kind the board received on a target ("device", "PIPE02", ...); one that
-    // pends and later completes counts once.
-    static std::vector<vboard::LogEntry> Requests(const vboard::Board& board, const std::string& target,
-                                                  vboard::LogOp op);
-
-    std::string dir_;
-    std::vector<std::unique_ptr<vboard::Board>> boards_;
+    std::unique_ptr<GTestBus> bus_;
 };
 
 // A test pattern: byte i is (i * 7 + 3) mod 256.
 std::vector<std::uint8_t> Pattern();
-
-// Runs until the condition holds or about ten seconds have gone by.
-bool Eventually(const std::function<bool()>& condition);

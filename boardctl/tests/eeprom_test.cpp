@@ -47,13 +47,13 @@ TEST_F(EepromTest, ReadsGoInJobsOf64BytesAsVarnelsWorkerDoesThem) {
     const RunResult r = Run({"eeprom", "read", "--start", "0x10", "--length", "100", "--format", "hex"});
     ASSERT_EQ(r.exit, 0) << r.err;
     // Each job: the device and PIPE02 opened, one transfer request, one read of the job's size.
-    const auto reads = Requests(board, "PIPE02", LogOp::Read);
+    const auto reads = RequestEntries(board, "PIPE02", LogOp::Read);
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_EQ(reads[0].asked, 64u);
     EXPECT_EQ(reads[1].asked, 36u);
-    EXPECT_EQ(Requests(board, "PIPE02", LogOp::Open).size(), 2u);
+    EXPECT_EQ(RequestEntries(board, "PIPE02", LogOp::Open).size(), 2u);
     std::size_t transfers = 0;
-    for (const auto& e : Requests(board, "device", LogOp::Ioctl)) transfers += e.code == 0x80002010u;
+    for (const auto& e : RequestEntries(board, "device", LogOp::Ioctl)) transfers += e.code == 0x80002010u;
     EXPECT_EQ(transfers, 2u);
     const auto pattern = Pattern();
     EXPECT_EQ(r.out.substr(0, 15), "73 7a 81 88 8f ");  // bytes 0x10.. of the pattern
@@ -159,7 +159,7 @@ TEST_F(EepromTest, NoBoardAndUnknownBoards) {
 }
 
 TEST_F(EepromTest, BoardsAreChosenByTheirNumberInDiscoveryOrder) {
-    AddBoard();
+    vboard::Board& first = AddBoard();
     vboard::Board& second = AddBoard({.type = 0x22});
     ASSERT_TRUE(second.WriteEeprom(0, {0x5a}));
     const RunResult list = Run({"list"});
@@ -172,11 +172,11 @@ TEST_F(EepromTest, BoardsAreChosenByTheirNumberInDiscoveryOrder) {
         << json.out;
     const RunResult read = Run({"--board", "1", "eeprom", "read", "--length", "1", "--format", "hex"});
     EXPECT_EQ(read.out, "5a \n");
-    EXPECT_EQ(Requests(second, "PIPE02", LogOp::Read).size(), 1u);
+    EXPECT_EQ(RequestEntries(second, "PIPE02", LogOp::Read).size(), 1u);
 
     // A board that cannot be opened is listed as such; without --board the next one is taken,
     // as discovery takes it.
-    ASSERT_TRUE(boards_[0]->Execute("fault device openfail").ok);
+    ASSERT_TRUE(first.Execute("fault device openfail").ok);
     EXPECT_EQ(Run({"list"}).out, "0  --    cannot be opened\n1  0x22  LINKBAY 2.0\n");
     EXPECT_EQ(Run({"--board", "0", "eeprom", "read"}).exit, 3);
     EXPECT_EQ(Run({"eeprom", "read", "--length", "1", "--format", "hex"}).out, "5a \n");
@@ -226,7 +226,7 @@ TEST_F(EepromTest, BoardUnpluggedInTheMiddleOfADump) {
     auto dump = std::async(std::launch::async, [&] {
         return Run({"eeprom", "read", "-o", File("old.bin")});
     });
-    ASSERT_TRUE(Eventually([&] { return Requests(board, "PIPE02", LogOp::Read).size() >= 2; }));
+    ASSERT_TRUE(Eventually([&] { return RequestEntries(board, "PIPE02", LogOp::Read).size() >= 2; }));
     board.Unplug();
     const RunResult r = dump.get();
     EXPECT_EQ(r.exit, 1);

@@ -48,8 +48,8 @@ TEST_F(StatusTest, WatchFollowsTheKeysUntilStopped) {
     board.SetKey(7, true);
     ASSERT_TRUE(Eventually([&] { return console.OutText().find("key 8\n") != std::string::npos; }));
     // Reports that change nothing show nothing.
-    const std::size_t reads = Requests(board, "PIPE00", LogOp::Read).size();
-    ASSERT_TRUE(Eventually([&] { return Requests(board, "PIPE00", LogOp::Read).size() >= reads + 3; }));
+    const std::size_t reads = RequestEntries(board, "PIPE00", LogOp::Read).size();
+    ASSERT_TRUE(Eventually([&] { return RequestEntries(board, "PIPE00", LogOp::Read).size() >= reads + 3; }));
     // The watch waits in a read without time limit; the stop cancels it (and is repeated, as the
     // interrupt handler repeats it, in case it came between two reads).
     while (watch.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) stop.Request();
@@ -58,7 +58,9 @@ TEST_F(StatusTest, WatchFollowsTheKeysUntilStopped) {
     std::vector<std::string> lines;
     std::istringstream text(console.OutText());
     for (std::string line; std::getline(text, line);) {
-        if (!lines.empty()) EXPECT_NE(line, lines.back());
+        if (!lines.empty()) {
+            EXPECT_NE(line, lines.back());
+        }
         lines.push_back(line);
     }
     EXPECT_LE(lines.size(), 4u) << console.OutText();
@@ -86,7 +88,7 @@ TEST_F(DisplayTest, TheValueIsPaddedAndSentAsTesmorSendsIt) {
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out, "display: 00001A2B\n");
     EXPECT_EQ(board.Display(), (vboard::Digits{0, 0, 0, 0, 1, 10, 2, 11}));
-    const auto writes = Requests(board, "PIPE01", LogOp::Write);
+    const auto writes = RequestEntries(board, "PIPE01", LogOp::Write);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].asked, 8u);
 }
@@ -104,7 +106,7 @@ TEST_F(DisplayTest, BadValuesAreRefusedWithTesmorsMessages) {
         EXPECT_EQ(r.exit, 2);
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
-    EXPECT_TRUE(Requests(board, "PIPE01", LogOp::Write).empty());
+    EXPECT_TRUE(RequestEntries(board, "PIPE01", LogOp::Write).empty());
     EXPECT_EQ(Run({"display", "ABCDEF12"}).exit, 0);
 }
 

@@ -16,11 +16,12 @@
 #include <mutex>
 #include <vector>
 
-#include "board_bus.h"
 #include "board_link.h"
 #include "child_process.h"
 #include "tesmor_dlg.h"
 #include "tesmor_resources.h"
+#include "vboard_testing/private_bus.h"
+#include "vboard_testing/traffic_log.h"
 
 namespace QTest {
 template <>
@@ -114,7 +115,7 @@ constexpr char kChildBus[] = "TESMOR_CLOSE_CHILD_BUS";
 
 int ResetsOn(const vboard::Board& board, const std::string& pipe) {
     int resets = 0;
-    for (const auto& e : PipeLog(board, pipe))
+    for (const auto& e : LogEntries(board, pipe))
         resets += e.op == vboard::LogOp::Ioctl && e.code == vboard::kIoctlResetPipe;
     return resets;
 }
@@ -124,31 +125,36 @@ int ResetsOn(const vboard::Board& board, const std::string& pipe) {
 class TesmorWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<BoardBus> bus_;
+    std::unique_ptr<PrivateBus> bus_;
     vboard::Board* board_ = nullptr;
     std::vector<Box> boxes_;
 
+    // A board on the test's bus, its clock standing at 00:00:00; nullptr when it does not start.
     vboard::Board* AddBoard(std::uint8_t type = 0x21) {
         vboard::BoardOptions options;
         options.type = type;
-        return board_ = bus_->AddBoard(std::move(options));
+        options.clock = vboard::ClockTime{};
+        options.clockRunning = false;
+        std::string why;
+        vboard::Board& board = bus_->AddBoard(std::move(options), &why);
+        return board_ = why.empty() ? &board : nullptr;
     }
 
     // The poller is waiting for the board's next report.
-    bool Polling() { return RequestPending(*board_, "PIPE00"); }
+    bool Polling() { return StillPending(*board_, "PIPE00"); }
 
   private slots:
     void init() {
         afx::testing::SetTerminateHook([](UINT) {
             std::fputs("a close ended the program: a worker did not end within the bound\n", stderr);
         });
-        bus_ = std::make_unique<BoardBus>(QTest::currentTestFunction());
+        bus_ = std::make_unique<PrivateBus>("tesmor");
         board_ = nullptr;
         boxes_.clear();
         afx::testing::SetMessageBoxHook([this](HWND, const CString& text, const CString& caption, UINT type) {
             int resets = 0;
             if (board_)
-                for (const auto& e : PipeLog(*board_, "PIPE01"))
+                for (const auto& e : LogEntries(*board_, "PIPE01"))
                     resets += e.op == vboard::LogOp::Ioctl && e.code == vboard::kIoctlResetPipe;
             boxes_.push_back({text, caption, type, resets});
             return IDOK;
@@ -403,7 +409,7 @@ class TesmorWindowTest : public QObject {
         QCOMPARE(WaitForSingleObject(dlg.pollThread->m_hThread, 0), DWORD(WAIT_OBJECT_0));
         QCOMPARE(standin::PendingRequestCount(), size_t(0));
         bool cancelled = false;
-        for (const auto& e : PipeLog(*board_, "PIPE00"))
+        for (const auto& e : LogEntries(*board_, "PIPE00"))
             cancelled |= e.op == vboard::LogOp::Read && e.error == 995;
         QVERIFY(cancelled);
         // The cancel sticks: the poller issues no pipe reset after it (one would stall too).
@@ -419,7 +425,7 @@ class TesmorWindowTest : public QObject {
         CTesmorDlg dlg;
         Run(dlg, [&] {
             SendValue(dlg, "5");
-            QVERIFY(Until([&] { return RequestPending(*board_, "PIPE01", vboard::LogOp::Write); }));
+            QVERIFY(Until([&] { return StillPending(*board_, "PIPE01", vboard::LogOp::Write); }));
             dlg.SendMessage(WM_COMMAND, IDCANCEL);
         });
         QCOMPARE(CountOps(*board_, "PIPE01", vboard::LogOp::Cancel), 1);
@@ -469,7 +475,7 @@ class TesmorWindowTest : public QObject {
         QVERIFY(first && second);
         CTesmorDlg dlg;
         Run(dlg, [&] {
-            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+            QVERIFY(Until([&] { return StillPending(*first, "PIPE00"); }));
             DevicePath.Store(second->DevicePath().c_str());
             auto opens = [&] {
                 return CountOps(*first, "PIPE00", vboard::LogOp::Open) +
@@ -483,7 +489,7 @@ class TesmorWindowTest : public QObject {
                 first->SetKey(key, false);
                 QVERIFY(Until([&] { return Lamps() == RedAt(-1); }));
             }
-            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+            QVERIFY(Until([&] { return StillPending(*first, "PIPE00"); }));
         });
     }
 
@@ -495,7 +501,7 @@ class TesmorWindowTest : public QObject {
         QVERIFY(first && second);
         CTesmorDlg dlg;
         Run(dlg, [&] {
-            QVERIFY(Until([&] { return RequestPending(*first, "PIPE00"); }));
+            QVERIFY(Until([&] { return StillPending(*first, "PIPE00"); }));
             auto writesEnded = [&] {
                 return CountOps(*first, "PIPE01", vboard::LogOp::Close) +
                        CountOps(*second, "PIPE01", vboard::LogOp::Close);
@@ -552,7 +558,7 @@ class TesmorWindowTest : public QObject {
         QVERIFY(Until([&] { return CountOps(*board_, "PIPE00", vboard::LogOp::Close) == 1; }));
         QCOMPARE(CountOps(*board_, "PIPE00", vboard::LogOp::Read, true), 0);  // never answered
         std::uint64_t cancelled = 0, closed = 0;
-        for (const auto& e : PipeLog(*board_, "PIPE00")) {
+        for (const auto& e : LogEntries(*board_, "PIPE00")) {
             if (e.op == vboard::LogOp::Cancel && !cancelled) cancelled = e.timeMs;
             if (e.op == vboard::LogOp::Close) closed = e.timeMs;
         }

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "board_link.h"
-#include "private_bus.h"
+#include "vboard_testing/gtest_bus.h"
+#include "vboard_testing/traffic_log.h"
 #include "winapi_standin.h"
 
 namespace {
@@ -30,8 +31,8 @@ struct PendingRead {
 };
 
 TEST(IoCanceller, CancelsWhatIsPendingOnRegisteredHandlesOnly) {
-    PrivateBus bus;
-    vboard::Board& board = bus.AddBoard();
+    GTestBus bus{"varnel"};
+    bus.AddBoard();
     // A read on the EEPROM pipe waits for a transfer request to arm it.
     ASSERT_EQ(FindBoard(), 0);
     HANDLE kept = OpenBoardPipe("PIPE02");

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "dialog_driver.h"
-#include "private_bus.h"
+#include "vboard_testing/gtest_bus.h"
+#include "vboard_testing/traffic_log.h"
 
 class VarnelWindowTest : public ::testing::Test {
   protected:
     // Declared in this order: the dialog goes first (waiting for its workers), the boards last.
-    PrivateBus bus;
+    GTestBus bus{"varnel"};
     DialogDriver driver;
     RecordingDlg dlg;
 

@@ -49,7 +49,7 @@ TEST(VarnelBoundedClose, DISABLED_Child) {
 // the window gone; now the program ends once the close's bound has run out, without a
 // sanitizer report (no leak, no race) on the way out.
 TEST(VarnelBoundedClose, AReadTheDriverNeverLetsGoEndsTheProgramAtTheBound) {
-    PrivateBus bus;
+    GTestBus bus{"varnel"};
     vboard::Board& board = bus.AddBoard();
     board.SetFault(Target::Transfer, Fault{FaultMode::Immediate});  // so that only the read pends
     board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});

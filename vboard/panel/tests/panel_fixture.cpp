@@ -3,34 +3,24 @@
 #include <QTest>
 
 #include "board_link.h"
-#include "winapi_standin.h"
 
 namespace vboard::panel::test {
 
 bool Until(const std::function<bool()>& pred, int timeoutMs) { return QTest::qWaitFor(pred, timeoutMs); }
 
-PanelFixture::PanelFixture() {
-    busDir_ = dir_.path() + QStringLiteral("/bus");
+PanelFixture::PanelFixture() : bus_("panel"), busDir_(QString::fromStdString(bus_.Directory())) {
     BoardOptions o;
-    o.busDir = busDir_.toStdString();
-    o.eepromFile = (dir_.path() + QStringLiteral("/board.eeprom")).toStdString();
     o.clock = ClockTime{12, 0, 0};
     o.clockRunning = false;
-    o.diagnostics = [](const std::string&) {};
-    board_ = std::make_unique<Board>(o);
     std::string why;
-    if (!board_->Start(&why)) qFatal("board does not start: %s", why.c_str());
-    standin::SetBusDirectory(o.busDir);
+    board_ = &bus_.AddBoard(std::move(o), &why);
+    if (!why.empty()) qFatal("board does not start: %s", why.c_str());
     panel_ = std::make_unique<PanelWindow>(*board_);
     panel_->show();
     if (!QTest::qWaitForWindowExposed(panel_.get())) qFatal("panel not shown");
 }
 
-PanelFixture::~PanelFixture() {
-    panel_.reset();
-    board_.reset();
-    standin::SetBusDirectory("");
-}
+PanelFixture::~PanelFixture() { panel_.reset(); }
 
 bool PanelFixture::WriteDigitRecord(const std::vector<std::uint8_t>& digits) {
     if (FindBoard() != 0) return false;

@@ -1,13 +1,14 @@
 // A board on a private bus, with a panel showing it, and what the tests do through the bus.
 #pragma once
 
-#include <QTemporaryDir>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "panel_window.h"
 #include "vboard/board.h"
+#include "vboard_testing/private_bus.h"
 
 namespace vboard::panel::test {
 
@@ -34,9 +35,9 @@ class PanelFixture {
     bool WriteEepromThroughBus(int offset, const std::vector<std::uint8_t>& bytes);
 
   private:
-    QTemporaryDir dir_;
+    PrivateBus bus_;
     QString busDir_;
-    std::unique_ptr<Board> board_;
+    Board* board_ = nullptr;
     std::unique_ptr<PanelWindow> panel_;
 };
 
