@@ -24,19 +24,17 @@ TEST_F(BoardIo, AControlBlockCarriesItsMemoryBothWays) {
 
     std::uint8_t command[6] = {0, 0, 0, 16, 0, 1};
     ControlBlock block{44, sizeof command, command, 0x474};
-    std::uint32_t id = 0;
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        EXPECT_EQ(s.input.size(), sizeof block);
-        EXPECT_EQ(s.window, (vbus::Bytes{0, 0, 0, 16, 0, 1}));
-        id = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
-    EXPECT_FALSE(DeviceIoControl(device, 0x80002010, &block, sizeof block, nullptr, 0, nullptr, &overlapped));
-    board.join();
+    const Held held = SubmitHeld(
+        [&] {
+            return DeviceIoControl(device, 0x80002010, &block, sizeof block, nullptr, 0, nullptr,
+                                   &overlapped);
+        },
+        [&](const vbus::Submit& s) {
+            EXPECT_EQ(s.input.size(), sizeof block);
+            EXPECT_EQ(s.window, (vbus::Bytes{0, 0, 0, 16, 0, 1}));
+        });
     // Memory the board changes is written at completion, not before.
-    board_->Send(connection, Done{id, 0, 0, {}, {9, 9, 9, 9, 9, 9}});
+    board_->Send(held.connection, Done{held.id, 0, 0, {}, {9, 9, 9, 9, 9, 9}});
     DWORD n = 0;
     EXPECT_TRUE(GetOverlappedResult(device, &overlapped, &n, TRUE));
     EXPECT_EQ(command[0], 9);
@@ -44,43 +42,49 @@ TEST_F(BoardIo, AControlBlockCarriesItsMemoryBothWays) {
 
     // A window longer than the block's length is not written anywhere.
     std::memcpy(command, "\0\0\0\x10\0\x01", 6);
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        board_->Send(c, Done{s.id, 0, 0, {}, vbus::Bytes(7, 1)});
-    });
-    EXPECT_TRUE(DeviceIoControl(device, 0x80002010, &block, sizeof block, nullptr, 0, nullptr, &overlapped));
-    board.join();
+    EXPECT_TRUE(Submit(
+        [&] {
+            return DeviceIoControl(device, 0x80002010, &block, sizeof block, nullptr, 0, nullptr,
+                                   &overlapped);
+        },
+        [&](int c, const vbus::Submit& s) {
+            board_->Send(c, Done{s.id, 0, 0, {}, vbus::Bytes(7, 1)});
+        }));
     EXPECT_EQ(command[0], 0);
 
     // The type query: a one-byte output buffer, which is also the block's memory.
     BYTE type = 0;
     ControlBlock query{0, 1, &type, 0x472};
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        EXPECT_EQ(s.outLength, 1u);
-        EXPECT_EQ(s.window, (vbus::Bytes{0}));
-        board_->Send(c, Done{s.id, 0, 1, {0x22}, {}});
-    });
-    EXPECT_TRUE(DeviceIoControl(device, 0x8000200c, &query, sizeof query, &type, 1, &n, &overlapped));
-    board.join();
+    EXPECT_TRUE(Submit(
+        [&] { return DeviceIoControl(device, 0x8000200c, &query, sizeof query, &type, 1, &n, &overlapped); },
+        [&](int c, const vbus::Submit& s) {
+            EXPECT_EQ(s.outLength, 1u);
+            EXPECT_EQ(s.window, (vbus::Bytes{0}));
+            board_->Send(c, Done{s.id, 0, 1, {0x22}, {}});
+        }));
     EXPECT_EQ(n, 1u);
     EXPECT_EQ(type, 0x22);
 
     // No memory travels for a null pointer, a zero or too large length, or another input size.
-    for (ControlBlock odd : {ControlBlock{0, 6, nullptr, 0x474}, ControlBlock{0, 0, command, 0x474},
-                             ControlBlock{0, 257, command, 0x474}}) {
-        board = OnNextRequest([&](int c, const vbus::Submit& s) {
-            EXPECT_TRUE(s.window.empty());
-            board_->Send(c, Done{s.id, 0, 0, {}, {}});
-        });
-        EXPECT_TRUE(DeviceIoControl(device, 0x80002010, &odd, sizeof odd, nullptr, 0, nullptr, &overlapped));
-        board.join();
-    }
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
+    const auto answerWithoutMemory = [&](int c, const vbus::Submit& s) {
         EXPECT_TRUE(s.window.empty());
         board_->Send(c, Done{s.id, 0, 0, {}, {}});
-    });
-    EXPECT_TRUE(
-        DeviceIoControl(device, 0x80002010, &block, sizeof block - 1, nullptr, 0, nullptr, &overlapped));
-    board.join();
+    };
+    for (ControlBlock odd : {ControlBlock{0, 6, nullptr, 0x474}, ControlBlock{0, 0, command, 0x474},
+                             ControlBlock{0, 257, command, 0x474}}) {
+        EXPECT_TRUE(Submit(
+            [&] {
+                return DeviceIoControl(device, 0x80002010, &odd, sizeof odd, nullptr, 0, nullptr,
+                                       &overlapped);
+            },
+            answerWithoutMemory));
+    }
+    EXPECT_TRUE(Submit(
+        [&] {
+            return DeviceIoControl(device, 0x80002010, &block, sizeof block - 1, nullptr, 0, nullptr,
+                                   &overlapped);
+        },
+        answerWithoutMemory));
     CloseHandle(device);
 }
 
@@ -90,22 +94,20 @@ TEST_F(BoardIo, ABoardCannotWritePastTheCallersBuffer) {
     OVERLAPPED overlapped = WithEvent();
     std::uint8_t buffer[8];
     std::memset(buffer, 0xEE, sizeof buffer);
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        board_->Send(c, Done{s.id, 0, 100, vbus::Bytes(100, 1), {}});
-    });
     DWORD read = 0;
-    EXPECT_TRUE(ReadFile(pipe, buffer, 4, &read, &overlapped));
-    board.join();
+    EXPECT_TRUE(Submit([&] { return ReadFile(pipe, buffer, 4, &read, &overlapped); },
+                       [&](int c, const vbus::Submit& s) {
+                           board_->Send(c, Done{s.id, 0, 100, vbus::Bytes(100, 1), {}});
+                       }));
     EXPECT_EQ(read, 4u);
     EXPECT_EQ(buffer[3], 1);
     EXPECT_EQ(buffer[4], 0xEE);
 
     // Fewer data bytes than the count it claims: only what came is reported.
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        board_->Send(c, Done{s.id, 0, 4, {2, 2}, {}});
-    });
-    EXPECT_TRUE(ReadFile(pipe, buffer, 4, &read, &overlapped));
-    board.join();
+    EXPECT_TRUE(Submit([&] { return ReadFile(pipe, buffer, 4, &read, &overlapped); },
+                       [&](int c, const vbus::Submit& s) {
+                           board_->Send(c, Done{s.id, 0, 4, {2, 2}, {}});
+                       }));
     EXPECT_EQ(read, 2u);
     CloseHandle(pipe);
 }
@@ -120,19 +122,14 @@ TEST_F(BoardIo, AProtocolFaultEndsTheConnectionAndFailsWhatIsPending) {
         ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
         OVERLAPPED overlapped = WithEvent();
         std::uint8_t buffer[4];
-        int connection = 0;
-        auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-            connection = c;
-            board_->Send(c, Accepted{s.id});
-        });
-        EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-        board.join();
+        const Held held =
+            SubmitHeld([&] { return ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped); });
 
-        board_->SendRaw(connection, fault);
+        board_->SendRaw(held.connection, fault);
         DWORD n = 0;
         EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &n, TRUE));
         EXPECT_EQ(GetLastError(), Err(ERROR_DEVICE_NOT_CONNECTED));
-        EXPECT_TRUE(board_->WaitForClientClose(connection));
+        EXPECT_TRUE(board_->WaitForClientClose(held.connection));
         CloseHandle(pipe);
     }
 }
@@ -176,18 +173,10 @@ TEST_F(BoardIo, ACompletionIntoAFreedBufferIsCaught) {
             HANDLE pipe = Open("\\PIPE02");
             OVERLAPPED overlapped = WithEvent();
             auto* buffer = new std::uint8_t[16];
-            std::uint32_t id = 0;
-            int connection = 0;
-            auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-                id = s.id;
-                connection = c;
-                board_->Send(c, Accepted{s.id});
-            });
-            ReadFile(pipe, buffer, 16, nullptr, &overlapped);
-            board.join();
+            const Held held = SubmitHeld([&] { return ReadFile(pipe, buffer, 16, nullptr, &overlapped); });
             CancelIo(pipe);
             delete[] buffer;  // too early: the cancellation has not completed
-            board_->Send(connection, Done{id, ERROR_OPERATION_ABORTED, 0, {}, {}});
+            board_->Send(held.connection, Done{held.id, ERROR_OPERATION_ABORTED, 0, {}, {}});
             WaitForSingleObject(overlapped.hEvent, 20000);
         },
         "heap-use-after-free");

@@ -57,13 +57,12 @@ TEST_F(BoardIo, AHostileBoardFailsTheCallCleanlyAndQuietly) {
         OVERLAPPED overlapped = WithEvent();
         std::uint8_t buffer[8];
         std::memset(buffer, 0xEE, sizeof buffer);
-        auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-            board_->Send(c, Accepted{s.id});
-            misdeed.act(*board_, c, s.id);
-        });
-        EXPECT_FALSE(ReadFile(pipe, buffer, 4, nullptr, &overlapped));
+        EXPECT_FALSE(Submit([&] { return ReadFile(pipe, buffer, 4, nullptr, &overlapped); },
+                            [&](int c, const vbus::Submit& s) {
+                                board_->Send(c, Accepted{s.id});
+                                misdeed.act(*board_, c, s.id);
+                            }));
         EXPECT_EQ(GetLastError(), Err(ERROR_IO_PENDING));
-        board.join();
         const auto start = Clock::now();
         EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 20000), WAIT_OBJECT_0);
         DWORD n = 99;
@@ -93,12 +92,11 @@ TEST_F(BoardIo, DiagnosticsAskedForComeRateLimited) {
         ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
         OVERLAPPED overlapped = WithEvent();
         std::uint8_t buffer[4];
-        auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-            board_->Send(c, Accepted{s.id});
-            board_->Send(c, Done{s.id + 7, 0, 0, {}, {}});  // a request nobody made
-        });
-        EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-        board.join();
+        EXPECT_FALSE(Submit([&] { return ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped); },
+                            [&](int c, const vbus::Submit& s) {
+                                board_->Send(c, Accepted{s.id});
+                                board_->Send(c, Done{s.id + 7, 0, 0, {}, {}});  // a request nobody made
+                            }));
         DWORD n = 0;
         EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &n, TRUE));
         CloseHandle(pipe);

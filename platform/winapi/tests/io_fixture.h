@@ -54,6 +54,36 @@ class BoardIo : public ::testing::Test {
         });
     }
 
+    // Issues a request with `call` while the board takes it with `answer` (on a thread of its
+    // own) and returns once both are done: the call's result, the last error as the call left it.
+    BOOL Submit(const std::function<BOOL()>& call, std::function<void(int, const vbus::Submit&)> answer) {
+        std::thread board = OnNextRequest(std::move(answer));
+        const BOOL result = call();
+        const DWORD error = GetLastError();
+        board.join();
+        SetLastError(error);
+        return result;
+    }
+
+    // Where the board answers a request it holds.
+    struct Held {
+        std::uint32_t id = 0;
+        int connection = 0;
+    };
+    // Issues a request with `call` that the board accepts and holds, after `look`ing at it; the
+    // call must say that the request is pending.
+    Held SubmitHeld(const std::function<BOOL()>& call,
+                    const std::function<void(const vbus::Submit&)>& look = {}) {
+        Held held;
+        EXPECT_FALSE(Submit(call, [&](int c, const vbus::Submit& s) {
+            if (look) look(s);
+            held = {s.id, c};
+            board_->Send(c, vbus::Accepted{s.id});
+        }));
+        EXPECT_EQ(GetLastError(), Err(ERROR_IO_PENDING));
+        return held;
+    }
+
     // An OVERLAPPED with a fresh manual-reset event, closed at the end of the test.
     OVERLAPPED WithEvent() {
         OVERLAPPED overlapped{};

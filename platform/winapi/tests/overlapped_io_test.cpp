@@ -16,17 +16,8 @@ TEST_F(BoardIo, APendingReadWritesNothingUntilItsCompletion) {
     SetEvent(overlapped.hEvent);  // the call resets it
     std::uint8_t buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
 
-    std::uint32_t id = 0;
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        id = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
     DWORD read = 99;
-    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, &read, &overlapped));
-    EXPECT_EQ(GetLastError(), Err(ERROR_IO_PENDING));
-    board.join();
+    const Held held = SubmitHeld([&] { return ReadFile(pipe, buffer, sizeof buffer, &read, &overlapped); });
     EXPECT_EQ(read, 0u);
     EXPECT_EQ(InternalOf(overlapped), STATUS_PENDING);
     EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
@@ -40,7 +31,7 @@ TEST_F(BoardIo, APendingReadWritesNothingUntilItsCompletion) {
     EXPECT_EQ(GetLastError(), Err(ERROR_IO_INCOMPLETE));
     ResetEvent(overlapped.hEvent);
 
-    board_->Send(connection, Done{id, 0, 4, {9, 8, 7, 6}, {}});
+    board_->Send(held.connection, Done{held.id, 0, 4, {9, 8, 7, 6}, {}});
     EXPECT_TRUE(GetOverlappedResult(pipe, &overlapped, &read, TRUE));
     EXPECT_EQ(read, 4u);
     EXPECT_EQ(buffer[0], 9);
@@ -53,23 +44,16 @@ TEST_F(BoardIo, WithoutAnEventTheHandleSignalsTheCompletion) {
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     OVERLAPPED overlapped{};
     const std::uint8_t data[5] = {1, 2, 3, 4, 5};
-    std::uint32_t id = 0;
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        EXPECT_EQ(s.op, vbus::Op::Write);
-        EXPECT_EQ(s.input, (vbus::Bytes{1, 2, 3, 4, 5}));
-        id = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
     DWORD written = 0;
-    EXPECT_FALSE(WriteFile(pipe, data, sizeof data, &written, &overlapped));
-    EXPECT_EQ(GetLastError(), Err(ERROR_IO_PENDING));
-    board.join();
+    const Held held = SubmitHeld([&] { return WriteFile(pipe, data, sizeof data, &written, &overlapped); },
+                                 [&](const vbus::Submit& s) {
+                                     EXPECT_EQ(s.op, vbus::Op::Write);
+                                     EXPECT_EQ(s.input, (vbus::Bytes{1, 2, 3, 4, 5}));
+                                 });
     EXPECT_EQ(WaitForSingleObject(pipe, 0), WAIT_TIMEOUT);
 
     // The board claims more than was written; the count stays within the request.
-    board_->Send(connection, Done{id, 0, 9, {}, {}});
+    board_->Send(held.connection, Done{held.id, 0, 9, {}, {}});
     EXPECT_TRUE(GetOverlappedResult(pipe, &overlapped, &written, TRUE));
     EXPECT_EQ(written, 5u);
     EXPECT_EQ(WaitForSingleObject(pipe, 0), WAIT_OBJECT_0);
@@ -81,28 +65,20 @@ TEST_F(BoardIo, CancelIoAfterATimeOutCompletesLaterWithAborted) {
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     OVERLAPPED overlapped = WithEvent();
     std::uint8_t buffer[2] = {0x55, 0x66};
-    std::uint32_t id = 0;
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        id = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
-    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-    board.join();
+    const Held held = SubmitHeld([&] { return ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped); });
     EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 50), WAIT_TIMEOUT);
 
     EXPECT_TRUE(CancelIo(pipe));
     auto cancel = board_->Next();
     ASSERT_TRUE(cancel.has_value());
     ASSERT_TRUE(std::holds_alternative<vbus::Cancel>(cancel->message));
-    EXPECT_EQ(std::get<vbus::Cancel>(cancel->message).id, id);
+    EXPECT_EQ(std::get<vbus::Cancel>(cancel->message).id, held.id);
     // Cancelling only asks the board: nothing is completed until it answers.
     EXPECT_EQ(InternalOf(overlapped), STATUS_PENDING);
     EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
     EXPECT_EQ(standin::PendingRequestCount(), 1u);
 
-    board_->Send(connection, Done{id, ERROR_OPERATION_ABORTED, 0, {}, {}});
+    board_->Send(held.connection, Done{held.id, ERROR_OPERATION_ABORTED, 0, {}, {}});
     DWORD read = 7;
     EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &read, TRUE));
     EXPECT_EQ(GetLastError(), Err(ERROR_OPERATION_ABORTED));
@@ -128,18 +104,12 @@ TEST_F(BoardIo, CancelIoTakesTheCallersRequestsCancelIoExAnyones) {
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     OVERLAPPED mine = WithEvent(), theirs = WithEvent();
     std::uint8_t mineBuffer[4], theirBuffer[4];
-    std::uint32_t mineId = 0, theirId = 0;
-    int connection = 0;
+    std::uint32_t theirId = 0;
 
+    const Held held = SubmitHeld([&] { return ReadFile(pipe, mineBuffer, 4, nullptr, &mine); });
+
+    // The second request comes from another thread, which stays until the end.
     auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        mineId = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
-    EXPECT_FALSE(ReadFile(pipe, mineBuffer, 4, nullptr, &mine));
-    board.join();
-
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
         theirId = s.id;
         board_->Send(c, Accepted{s.id});
     });
@@ -166,7 +136,7 @@ TEST_F(BoardIo, CancelIoTakesTheCallersRequestsCancelIoExAnyones) {
     EXPECT_TRUE(CancelIo(pipe));
     auto first = board_->Next();
     ASSERT_TRUE(first && std::holds_alternative<vbus::Cancel>(first->message));
-    EXPECT_EQ(std::get<vbus::Cancel>(first->message).id, mineId);
+    EXPECT_EQ(std::get<vbus::Cancel>(first->message).id, held.id);
 
     EXPECT_TRUE(CancelIoEx(pipe, &theirs));
     auto second = board_->Next();
@@ -175,8 +145,8 @@ TEST_F(BoardIo, CancelIoTakesTheCallersRequestsCancelIoExAnyones) {
     // Still pending, so still found; but the board is not asked twice.
     EXPECT_TRUE(CancelIoEx(pipe, &theirs));
 
-    board_->Send(connection, Done{mineId, ERROR_OPERATION_ABORTED, 0, {}, {}});
-    board_->Send(connection, Done{theirId, ERROR_OPERATION_ABORTED, 0, {}, {}});
+    board_->Send(held.connection, Done{held.id, ERROR_OPERATION_ABORTED, 0, {}, {}});
+    board_->Send(held.connection, Done{theirId, ERROR_OPERATION_ABORTED, 0, {}, {}});
     DWORD n = 0;
     EXPECT_FALSE(GetOverlappedResult(pipe, &mine, &n, TRUE));
     EXPECT_FALSE(GetOverlappedResult(pipe, &theirs, &n, TRUE));
@@ -192,9 +162,10 @@ TEST_F(BoardIo, CancelIoTakesTheCallersRequestsCancelIoExAnyones) {
     EXPECT_EQ(GetLastError(), Err(ERROR_NOT_FOUND));
 
     // The next thing the board sees is a new request, not a repeated CANCEL.
-    board = OnNextRequest([&](int c, const vbus::Submit& s) { board_->Send(c, Done{s.id, 0, 0, {}, {}}); });
-    EXPECT_TRUE(ReadFile(pipe, mineBuffer, 4, nullptr, &mine));
-    board.join();
+    EXPECT_TRUE(Submit([&] { return ReadFile(pipe, mineBuffer, 4, nullptr, &mine); },
+                       [&](int c, const vbus::Submit& s) {
+                           board_->Send(c, Done{s.id, 0, 0, {}, {}});
+                       }));
     CloseHandle(pipe);
 }
 
@@ -203,29 +174,21 @@ TEST_F(BoardIo, ClosingWithIoPendingCancelsAndStillDeliversTheCompletion) {
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     OVERLAPPED overlapped = WithEvent();
     std::uint8_t buffer[16];
-    std::uint32_t id = 0;
-    int connection = 0;
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        id = s.id;
-        connection = c;
-        board_->Send(c, Accepted{s.id});
-    });
-    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped));
-    board.join();
+    const Held held = SubmitHeld([&] { return ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped); });
 
     EXPECT_TRUE(CloseHandle(pipe));
     auto cancel = board_->Next();
     ASSERT_TRUE(cancel && std::holds_alternative<vbus::Cancel>(cancel->message));
-    EXPECT_EQ(std::get<vbus::Cancel>(cancel->message).id, id);
+    EXPECT_EQ(std::get<vbus::Cancel>(cancel->message).id, held.id);
     EXPECT_EQ(InternalOf(overlapped), STATUS_PENDING);
     EXPECT_EQ(board_->OpenConnections(), 1) << "the connection must wait for the board's answer";
 
-    board_->Send(connection, Done{id, ERROR_OPERATION_ABORTED, 0, {}, {}});
+    board_->Send(held.connection, Done{held.id, ERROR_OPERATION_ABORTED, 0, {}, {}});
     ASSERT_EQ(WaitForSingleObject(overlapped.hEvent, 20000), WAIT_OBJECT_0);
     DWORD n = 0;
     EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &n, FALSE));
     EXPECT_EQ(GetLastError(), Err(ERROR_OPERATION_ABORTED));
-    EXPECT_TRUE(board_->WaitForClientClose(connection));
+    EXPECT_TRUE(board_->WaitForClientClose(held.connection));
 
     // The handle itself is gone at once.
     EXPECT_FALSE(ReadFile(pipe, buffer, 1, nullptr, &overlapped));
@@ -244,25 +207,30 @@ TEST_F(BoardIo, ASynchronousHandleWaitsForTheCompletion) {
     HANDLE device = Open("", false);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     std::atomic<bool> doneSent{false};
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        EXPECT_EQ(s.op, vbus::Op::Ioctl);
-        EXPECT_EQ(s.code, 0x220008u);
-        board_->Send(c, Accepted{s.id});
-        Sleep(50);
-        doneSent = true;
-        board_->Send(c, Done{s.id, 0, 0, {}, {}});
-    });
     DWORD returned = 5;
-    EXPECT_TRUE(DeviceIoControl(device, 0x220008, nullptr, 0, nullptr, 0, &returned, nullptr));
-    EXPECT_TRUE(doneSent.load());
+    EXPECT_TRUE(Submit(
+        [&] {
+            const BOOL done = DeviceIoControl(device, 0x220008, nullptr, 0, nullptr, 0, &returned, nullptr);
+            EXPECT_TRUE(doneSent.load());
+            return done;
+        },
+        [&](int c, const vbus::Submit& s) {
+            EXPECT_EQ(s.op, vbus::Op::Ioctl);
+            EXPECT_EQ(s.code, 0x220008u);
+            board_->Send(c, Accepted{s.id});
+            Sleep(50);
+            doneSent = true;
+            board_->Send(c, Done{s.id, 0, 0, {}, {}});
+        }));
     EXPECT_EQ(returned, 0u);
-    board.join();
 
     // A failure at once is the call's result.
-    board = OnNextRequest([&](int c, const vbus::Submit& s) { board_->Send(c, Done{s.id, 31, 0, {}, {}}); });
-    EXPECT_FALSE(DeviceIoControl(device, 0x220008, nullptr, 0, nullptr, 0, &returned, nullptr));
+    EXPECT_FALSE(
+        Submit([&] { return DeviceIoControl(device, 0x220008, nullptr, 0, nullptr, 0, &returned, nullptr); },
+               [&](int c, const vbus::Submit& s) {
+                   board_->Send(c, Done{s.id, 31, 0, {}, {}});
+               }));
     EXPECT_EQ(GetLastError(), Err(ERROR_GEN_FAILURE));
-    board.join();
     CloseHandle(device);
 
     // An overlapped handle wants a record.
@@ -280,22 +248,20 @@ TEST_F(BoardIo, FailuresAreToldApartFromPending) {
     const std::uint8_t data[1] = {7};
 
     // At once: the call fails and, as on Windows, the event stays unset.
-    auto board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        board_->Send(c, Done{s.id, 31, 0, {}, {}});
-    });
-    EXPECT_FALSE(WriteFile(pipe, data, 1, nullptr, &overlapped));
+    EXPECT_FALSE(Submit([&] { return WriteFile(pipe, data, 1, nullptr, &overlapped); },
+                        [&](int c, const vbus::Submit& s) {
+                            board_->Send(c, Done{s.id, 31, 0, {}, {}});
+                        }));
     EXPECT_EQ(GetLastError(), Err(ERROR_GEN_FAILURE));
-    board.join();
     EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
 
     // Later, with error 259, whose number equals the pending status.
-    board = OnNextRequest([&](int c, const vbus::Submit& s) {
-        board_->Send(c, Accepted{s.id});
-        board_->Send(c, Done{s.id, ERROR_NO_MORE_ITEMS, 0, {}, {}});
-    });
-    EXPECT_FALSE(WriteFile(pipe, data, 1, nullptr, &overlapped));
+    EXPECT_FALSE(Submit([&] { return WriteFile(pipe, data, 1, nullptr, &overlapped); },
+                        [&](int c, const vbus::Submit& s) {
+                            board_->Send(c, Accepted{s.id});
+                            board_->Send(c, Done{s.id, ERROR_NO_MORE_ITEMS, 0, {}, {}});
+                        }));
     EXPECT_EQ(GetLastError(), Err(ERROR_IO_PENDING));
-    board.join();
     DWORD n = 0;
     EXPECT_FALSE(GetOverlappedResult(pipe, &overlapped, &n, TRUE));
     EXPECT_EQ(GetLastError(), Err(ERROR_NO_MORE_ITEMS));
