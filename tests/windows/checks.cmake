@@ -74,7 +74,8 @@ else()
   message(STATUS "Windows checks: no wrestool (icoutils); the resource listing is not checked")
 endif()
 
-add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp)
+add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp
+  ${vt_checks_dir}/outside_window.cpp)
 target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
 set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
 

@@ -22,7 +22,9 @@ ExternalProject_Add(host_vboard
   INSTALL_COMMAND "")
 set(vt_host_vboard ${CMAKE_BINARY_DIR}/host/vboard/vboard)
 
-add_executable(board_driver ${vt_wintest_dir}/board_driver.cpp)
+# The window helpers it shares with dialog_probe of the Windows build's checks.
+add_executable(board_driver ${vt_wintest_dir}/board_driver.cpp ${CMAKE_SOURCE_DIR}/tests/windows/outside_window.cpp)
+target_include_directories(board_driver PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows)
 target_link_libraries(board_driver PRIVATE user32 shell32)
 set_target_properties(board_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/wintest)
 
