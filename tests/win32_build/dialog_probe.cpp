@@ -35,6 +35,7 @@ using probe::ControlLayout;
 using probe::DialogLayout;
 
 UINT g_patience = 1;  // --patience
+UINT g_timeoutMs = 10000;
 
 // A top-level dialog of the given title, waited for up to timeoutMs.
 HWND WaitForDialog(const std::wstring& title, DWORD timeoutMs) {
@@ -298,7 +299,8 @@ int main() {
 
     if (!one(L"--patience").empty())
         g_patience = static_cast<UINT>(std::max(1, std::stoi(one(L"--patience"))));
-    outside::SetSendLimit(outside::SendLimit() * g_patience);
+    g_timeoutMs *= g_patience;
+    outside::SetSendLimit(g_timeoutMs);
 
     probe::Layout layout;
     if (!probe::ReadLayout(one(L"--layout").c_str(), layout)) return 100;
@@ -359,7 +361,7 @@ int main() {
                     continue;
                 }
                 PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
-                const HWND box = WaitForDialog(about->caption, outside::SendLimit());
+                const HWND box = WaitForDialog(about->caption, g_timeoutMs);
                 Report(box != nullptr, "about box \"%s\" after system command 0x10",
                        Utf8(about->caption).c_str());
                 if (!box) continue;
@@ -367,10 +369,10 @@ int main() {
                 CheckDialog(box, *about, layout);
                 Report(!IsWindowEnabled(dialog), "main dialog disabled while the about box is open");
                 Send(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-                Report(WaitGone(box, outside::SendLimit()), "about box closed by its OK button");
+                Report(WaitGone(box, g_timeoutMs), "about box closed by its OK button");
             } else if (key == L"--close") {
                 PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-                Report(WaitGone(dialog, outside::SendLimit()), "dialog closed by the close command");
+                Report(WaitGone(dialog, g_timeoutMs), "dialog closed by the close command");
             }
         }
     }

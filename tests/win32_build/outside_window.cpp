@@ -35,8 +35,6 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
 
 void SetSendLimit(DWORD ms) { g_sendLimitMs = ms; }
 
-DWORD SendLimit() { return g_sendLimitMs; }
-
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, g_sendLimitMs, &result);

@@ -21,7 +21,6 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
 // A message to another process's window, given up after the limit (10 s unless set): a
 // dialog busy with a modal loop of its own still answers it.
 void SetSendLimit(DWORD ms);
-DWORD SendLimit();
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 std::wstring Text(HWND hwnd);

@@ -3,45 +3,31 @@
 // declare them, and the Windows test build's redirect (../win32/winapi_redirect.h) binds each
 // of them to the stand-in's function of the same signature.
 //
-// X(return type, name, (parameters)) for each call; the parameter types are the SDK's.
+// X(return type, name, (parameter types)) for each call, as the SDK declares it.
 #pragma once
 
-#define WINAPI_BOARD_KERNEL32_CALLS(X)                                                                      \
-    X(HANDLE, CreateFileA,                                                                                  \
-      (LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,                                         \
-       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, \
-       HANDLE hTemplateFile))                                                                               \
-    X(BOOL, ReadFile,                                                                                       \
-      (HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,              \
-       LPOVERLAPPED lpOverlapped))                                                                          \
-    X(BOOL, WriteFile,                                                                                      \
-      (HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,         \
-       LPOVERLAPPED lpOverlapped))                                                                          \
-    X(BOOL, DeviceIoControl,                                                                                \
-      (HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize, LPVOID lpOutBuffer,   \
-       DWORD nOutBufferSize, LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped))                           \
-    X(BOOL, GetOverlappedResult,                                                                            \
-      (HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait))            \
-    X(BOOL, CancelIo, (HANDLE hFile))                                                                       \
-    X(BOOL, CancelIoEx, (HANDLE hFile, LPOVERLAPPED lpOverlapped))                                          \
-    X(BOOL, CloseHandle, (HANDLE hObject))                                                                  \
-    X(HANDLE, CreateEventA,                                                                                 \
-      (LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCSTR lpName))      \
-    X(BOOL, SetEvent, (HANDLE hEvent))                                                                      \
-    X(BOOL, ResetEvent, (HANDLE hEvent))                                                                    \
-    X(DWORD, WaitForSingleObject, (HANDLE hHandle, DWORD dwMilliseconds))
+#define WINAPI_BOARD_KERNEL32_CALLS(X)                                                             \
+    X(HANDLE, CreateFileA, (LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE))    \
+    X(BOOL, ReadFile, (HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED))                              \
+    X(BOOL, WriteFile, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED))                            \
+    X(BOOL, DeviceIoControl, (HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)) \
+    X(BOOL, GetOverlappedResult, (HANDLE, LPOVERLAPPED, LPDWORD, BOOL))                            \
+    X(BOOL, CancelIo, (HANDLE))                                                                    \
+    X(BOOL, CancelIoEx, (HANDLE, LPOVERLAPPED))                                                    \
+    X(BOOL, CloseHandle, (HANDLE))                                                                 \
+    X(HANDLE, CreateEventA, (LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR))                           \
+    X(BOOL, SetEvent, (HANDLE))                                                                    \
+    X(BOOL, ResetEvent, (HANDLE))                                                                  \
+    X(DWORD, WaitForSingleObject, (HANDLE, DWORD))
 
-#define WINAPI_BOARD_SETUPAPI_CALLS(X)                                                                    \
-    X(HDEVINFO, SetupDiGetClassDevsA,                                                                     \
-      (const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent, DWORD Flags))                            \
-    X(BOOL, SetupDiEnumDeviceInterfaces,                                                                  \
-      (HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, const GUID* InterfaceClassGuid,           \
-       DWORD MemberIndex, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData))                                 \
-    X(BOOL, SetupDiGetDeviceInterfaceDetailA,                                                             \
-      (HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,                             \
-       PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData, DWORD DeviceInterfaceDetailDataSize, \
-       PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData))                                             \
-    X(BOOL, SetupDiDestroyDeviceInfoList, (HDEVINFO DeviceInfoSet))
+#define WINAPI_BOARD_SETUPAPI_CALLS(X)                                                         \
+    X(HDEVINFO, SetupDiGetClassDevsA, (const GUID*, PCSTR, HWND, DWORD))                       \
+    X(BOOL, SetupDiEnumDeviceInterfaces,                                                       \
+      (HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD, PSP_DEVICE_INTERFACE_DATA))             \
+    X(BOOL, SetupDiGetDeviceInterfaceDetailA,                                                  \
+      (HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD, \
+       PSP_DEVINFO_DATA))                                                                      \
+    X(BOOL, SetupDiDestroyDeviceInfoList, (HDEVINFO))
 
 // Declares one call of a list.
 #define WINAPI_DECLARE_CALL(type, name, parameters) type WINAPI name parameters;

@@ -13,6 +13,8 @@
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
 
+#include <string_view>
+
 #include "../include/winapi_board_calls.h"
 
 #define WINAPI_DECLARE_STANDIN_CALL(type, name, parameters) type WINAPI standin_##name parameters;
@@ -40,16 +42,10 @@ WINAPI_BOARD_SETUPAPI_CALLS(WINAPI_DECLARE_STANDIN_CALL)
 #define SetupDiGetDeviceInterfaceDetailA standin_SetupDiGetDeviceInterfaceDetailA
 #define SetupDiDestroyDeviceInfoList standin_SetupDiDestroyDeviceInfoList
 
-namespace winapi_redirect {
-constexpr bool SameName(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) ++a, ++b;
-    return *a == *b;
-}
-}  // namespace winapi_redirect
 #define WINAPI_REDIRECT_SPELL_(text) #text
 #define WINAPI_REDIRECT_SPELL(name) WINAPI_REDIRECT_SPELL_(name)
-#define WINAPI_CHECK_BOUND(type, name, parameters)                                          \
-    static_assert(winapi_redirect::SameName(WINAPI_REDIRECT_SPELL(name), "standin_" #name), \
+#define WINAPI_CHECK_BOUND(type, name, parameters)                                   \
+    static_assert(std::string_view(WINAPI_REDIRECT_SPELL(name)) == "standin_" #name, \
                   #name " is not bound to the stand-in");
 WINAPI_BOARD_KERNEL32_CALLS(WINAPI_CHECK_BOUND)
 WINAPI_BOARD_SETUPAPI_CALLS(WINAPI_CHECK_BOUND)
