@@ -29,9 +29,10 @@ constexpr DWORD REQUEST_EEPROM_TRANSFER = 0x474;
 constexpr DWORD REQUEST_BOARD_TYPE = 0x472;
 
 // Input record of both board control codes. `data` points into the caller's memory: on the
-// 32-bit Windows the tools ship for it is 4 bytes wide and the block is 16 bytes; on a 64-bit
-// host the field stays pointer-sized (the block is then 24 bytes) and the driver side accepts
-// both widths.
+// 32-bit Windows the tools ship for it is 4 bytes wide and the block is 16 bytes, the only
+// block the board's driver takes. On a 64-bit host the field stays pointer-sized (the block is
+// then 24 bytes), which only the virtual board takes: the 64-bit Windows build (presets
+// windows-x64, windows-test-x64) is for testing only and never shipped.
 struct ControlBlock {
     DWORD offset;   // EEPROM start address, or 0
     DWORD length;   // bytes behind `data`

@@ -1,6 +1,6 @@
 # The Windows build's own steps, run once every directory is read (platform/afx defers
 # this file to the end of the top-level directory): the tools' resources, the zip of
-# the shipped executables, and the checks of tests/windows.
+# the shipped executables, and the checks of tests/win32_build.
 include(${CMAKE_SOURCE_DIR}/tools/win32res/resources.cmake)
 
 if(TARGET varnel)
@@ -41,4 +41,4 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND TARGET varnel AND TARGET tesmor)
 endif()
 
 enable_testing()
-include(${CMAKE_SOURCE_DIR}/tests/windows/checks.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/win32_build/checks.cmake)

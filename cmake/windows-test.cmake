@@ -8,7 +8,7 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/platform/winapi ${CMAKE_BINARY_DIR}/platfor
 
 # Once every folder is read: every target of the system code links the stand-in, whose usage
 # requirements force-include win32/winapi_redirect.h into its sources; then the end-to-end
-# checks of tests/wintest.
+# checks of tests/win32_on_vboard.
 function(vt_redirect_system_code)
   foreach(dir board_link shell varnel tesmor boardctl)
     get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR}/${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -21,6 +21,6 @@ function(vt_redirect_system_code)
       endif()
     endforeach()
   endforeach()
-  include(${CMAKE_SOURCE_DIR}/tests/wintest/checks.cmake)
+  include(${CMAKE_SOURCE_DIR}/tests/win32_on_vboard/checks.cmake)
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL vt_redirect_system_code)

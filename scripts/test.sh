@@ -18,12 +18,12 @@ fi
 preset=$1
 if [ "$preset" = windows ]; then
   # The cross build: PE checks, then the wine checks on the build that can run them. How
-  # wine32 runs here decides (tests/windows/wine32_mode.sh; scripts/setup.sh registers the
+  # wine32 runs here decides (tests/win32_build/wine32_mode.sh; scripts/setup.sh registers the
   # qemu-i386 emulator where the kernel runs no i386 code and it may).
   scripts/setup.sh windows
   ctest --preset windows
-  mode=$(tests/windows/wine32_mode.sh)
-  echo "Windows checks: $(tests/windows/wine32_mode.sh --explain)"
+  mode=$(tests/win32_build/wine32_mode.sh)
+  echo "Windows checks: $(tests/win32_build/wine32_mode.sh --explain)"
   case $mode in
     native)
       # The installer's check under wine (silent install, the installed Varnel, silent
@@ -47,8 +47,8 @@ if [ "$preset" = windows ]; then
 fi
 if [ "$preset" = windows32 ]; then
   scripts/setup.sh windows
-  echo "Windows checks: $(tests/windows/wine32_mode.sh --explain)"
-  case $(tests/windows/wine32_mode.sh) in
+  echo "Windows checks: $(tests/win32_build/wine32_mode.sh --explain)"
+  case $(tests/win32_build/wine32_mode.sh) in
     native) ctest --preset windows -L wine ;;
     emulated)
       scripts/setup.sh windows-x64

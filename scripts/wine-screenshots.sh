@@ -4,14 +4,14 @@
 # (emulated wine32 would take minutes a window); builds it first (scripts/setup.sh) when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. tests/windows/wine_env.sh
+. tests/win32_build/wine_env.sh
 
-if [ "$(tests/windows/wine32_mode.sh)" = native ]; then
+if [ "$(tests/win32_build/wine32_mode.sh)" = native ]; then
   preset=windows build=build/windows loader=/usr/lib/wine/wine prefix=build/windows/wineprefix
 else
   preset=windows-x64 build=build/win32-x64 loader=/usr/lib/wine/wine64 prefix=build/wineprefix-win64
 fi
-echo "screenshots of the $preset build: $(tests/windows/wine32_mode.sh --explain)"
+echo "screenshots of the $preset build: $(tests/win32_build/wine32_mode.sh --explain)"
 [ -x "$build/varnel/varnel.exe" ] && [ -x "$build/tesmor/tesmor.exe" ] || scripts/setup.sh "$preset"
 
 vt_wine_setup "$loader" "$PWD/$prefix"

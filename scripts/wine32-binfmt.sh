@@ -9,7 +9,7 @@
 # The registration lasts until the machine restarts.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mode_of() { "$here/../tests/windows/wine32_mode.sh" "$@"; }
+mode_of() { "$here/../tests/win32_build/wine32_mode.sh" "$@"; }
 binfmt=/proc/sys/fs/binfmt_misc
 entry=$binfmt/qemu-i386
 qemu=/usr/bin/qemu-i386-static

@@ -8,7 +8,7 @@
 # LOADER: /usr/lib/wine/wine (the installer is a 32-bit program); PROGRAM: the built programs
 # the installer carries, the first one is started.
 set -uo pipefail
-checks=$(dirname "$0")/../../tests/windows
+checks=$(dirname "$0")/../../tests/win32_build
 . "$checks/wine_env.sh"
 loader=$1 prefix=$2 installer=$3 probe=$4 layout=$5
 shift 5

@@ -8,8 +8,15 @@ namespace {
 
 int Clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 
-bool IsAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+enum class End { Left, Right };
+
+// Removes ASCII white space at one end of s; GBK trail bytes (0x40..0xFE) never are.
+void TrimAsciiSpace(std::string& s, End end) {
+    constexpr const char* kSpace = " \t\n\r\v\f";
+    if (end == End::Left)
+        s.erase(0, s.find_first_not_of(kSpace));
+    else
+        s.erase(s.find_last_not_of(kSpace) + 1);  // npos + 1 is 0: nothing but white space
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -145,17 +152,9 @@ CString CString::Right(int count) const {
     return CString(s_.substr(s_.size() - static_cast<size_t>(count)));
 }
 
-void CString::TrimLeft() {
-    size_t i = 0;
-    while (i < s_.size() && IsAsciiSpace(s_[i])) ++i;
-    s_.erase(0, i);
-}
+void CString::TrimLeft() { TrimAsciiSpace(s_, End::Left); }
 
-void CString::TrimRight() {
-    size_t n = s_.size();
-    while (n > 0 && IsAsciiSpace(s_[n - 1])) --n;
-    s_.resize(n);
-}
+void CString::TrimRight() { TrimAsciiSpace(s_, End::Right); }
 
 // A byte of 0x81..0xFE starts a double-byte character in GBK; its trail byte
 // may fall in the ASCII letter range and must not be case-mapped.

@@ -33,6 +33,10 @@ bool Enable(HWND hwnd, bool enable);  // returns true if it was disabled
 bool IsEnabled(HWND hwnd);
 bool IsDialog(HWND hwnd);
 LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH, the same for every backend
+// (text_messages.cpp): answered through SetText and GetText above.
+bool IsTextMessage(UINT message);
+LRESULT TextMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefaultDialogMessage(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam);
 int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT type);
 HICON SetIcon(HWND dlg, HICON icon, bool big);

@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <cstring>
 
 #include "../common/backend.h"
 #include "dialog_window.h"
@@ -130,21 +129,8 @@ bool IsDialog(HWND hwnd) {
 LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto rec = afx::qt::FindWindow(hwnd);
     if (!rec || !rec->widget) return 0;
+    if (IsTextMessage(message)) return TextMessage(hwnd, message, wParam, lParam);
     switch (message) {
-        case WM_SETTEXT:
-            SetText(hwnd, CString(reinterpret_cast<LPCSTR>(lParam)));
-            return TRUE;
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<LPSTR>(lParam);
-            if (!buffer || wParam == 0) return 0;
-            const CString text = GetText(hwnd);
-            const size_t n = std::min(static_cast<size_t>(text.GetLength()), static_cast<size_t>(wParam) - 1);
-            std::memcpy(buffer, static_cast<LPCSTR>(text), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
-        }
-        case WM_GETTEXTLENGTH:
-            return GetText(hwnd).GetLength();
         case STM_SETIMAGE:
         case STM_GETIMAGE: {
             auto* label = qobject_cast<QLabel*>(rec->widget.data());
@@ -175,6 +161,7 @@ LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT DefaultDialogMessage(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
     auto rec = afx::qt::FindWindow(dlg);
     if (!rec || !rec->widget || !rec->owner) return 0;
+    if (IsTextMessage(message)) return TextMessage(dlg, message, wParam, lParam);
     switch (message) {
         case WM_SYSCOMMAND:
             switch (wParam & 0xFFF0) {
@@ -195,12 +182,6 @@ LRESULT DefaultDialogMessage(HWND dlg, UINT message, WPARAM wParam, LPARAM lPara
         case WM_SETICON:
             return reinterpret_cast<LRESULT>(
                 SetIcon(dlg, reinterpret_cast<HICON>(lParam), wParam == ICON_BIG));
-        case WM_SETTEXT:
-            SetText(dlg, CString(reinterpret_cast<LPCSTR>(lParam)));
-            return TRUE;
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-            return ControlMessage(dlg, message, wParam, lParam);
         case WM_DEVICECHANGE:
             return TRUE;
         default:

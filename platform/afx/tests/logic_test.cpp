@@ -69,8 +69,18 @@ TEST(CStringTest, ComparisonAndSearch) {
     EXPECT_STREQ(d, "adef");
     CString w("  x \r\n");
     w.TrimLeft();
+    EXPECT_STREQ(w, "x \r\n");  // each trim keeps the other end
     w.TrimRight();
     EXPECT_STREQ(w, "x");
+    for (auto trim : {&CString::TrimLeft, &CString::TrimRight}) {
+        CString blank(" \t\v\f\r\n"), empty, gbk("\t\xB2\xE2 ");  // "测" with trail byte 0xE2
+        (blank.*trim)();
+        (empty.*trim)();
+        (gbk.*trim)();
+        EXPECT_STREQ(blank, "");
+        EXPECT_STREQ(empty, "");
+        EXPECT_EQ(gbk.GetLength(), 3);
+    }
 }
 
 TEST(CStringTest, RawBuffer) {

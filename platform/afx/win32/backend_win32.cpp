@@ -3,7 +3,6 @@
 #include <afx_wnd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "../common/backend.h"
@@ -17,28 +16,6 @@ namespace {
 
 using afx::win32::GbkFromWide;
 using afx::win32::WideFromGbk;
-
-// The program's text messages (GBK, narrow buffers), as CWnd::SendMessage carries them.
-LRESULT GbkTextMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETTEXT:
-            SetText(hwnd, CString(reinterpret_cast<LPCSTR>(lParam)));
-            return TRUE;
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<LPSTR>(lParam);
-            if (!buffer || wParam == 0) return 0;
-            const CString text = GetText(hwnd);
-            const size_t n = std::min(static_cast<size_t>(text.GetLength()), static_cast<size_t>(wParam) - 1);
-            std::memcpy(buffer, static_cast<LPCSTR>(text), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
-        }
-        case WM_GETTEXTLENGTH:
-            return GetText(hwnd).GetLength();
-        default:
-            return 0;
-    }
-}
 
 }  // namespace
 
@@ -69,11 +46,8 @@ bool IsDialog(HWND hwnd) { return afx::win32::FindDialogRecord(hwnd) != nullptr;
 
 LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!IsWindow(hwnd)) return 0;
+    if (IsTextMessage(message)) return TextMessage(hwnd, message, wParam, lParam);
     switch (message) {
-        case WM_SETTEXT:
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-            return GbkTextMessage(hwnd, message, wParam, lParam);
         case STM_SETIMAGE:
         case STM_GETIMAGE:
             if (wParam != IMAGE_BITMAP && wParam != IMAGE_ICON) return 0;
@@ -84,14 +58,9 @@ LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT DefaultDialogMessage(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETTEXT:
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-            return GbkTextMessage(dlg, message, wParam, lParam);
-        default:
-            return afx::win32::CallDialogDefault(dlg, message, wParam, lParam);
-    }
+    // The program's text messages are GBK; the dialog's own window procedure takes UTF-16.
+    if (IsTextMessage(message)) return TextMessage(dlg, message, wParam, lParam);
+    return afx::win32::CallDialogDefault(dlg, message, wParam, lParam);
 }
 
 int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT type) {

@@ -43,16 +43,7 @@ typedef struct _SP_DEVICE_INTERFACE_DETAIL_DATA_A {
 #define SPINT_ACTIVE 0x00000001u
 
 extern "C" {
-HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent,
-                                     DWORD Flags);
-BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
-                                        const GUID* InterfaceClassGuid, DWORD MemberIndex,
-                                        PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData);
-BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(
-    HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
-    PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData, DWORD DeviceInterfaceDetailDataSize,
-    PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData);
-BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
+WINAPI_BOARD_SETUPAPI_CALLS(WINAPI_DECLARE_CALL)
 }
 
 #define SetupDiGetClassDevs SetupDiGetClassDevsA

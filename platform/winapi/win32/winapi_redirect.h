@@ -13,40 +13,18 @@
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
 
-extern "C" {
-HANDLE WINAPI standin_CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                                  LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                                  DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-BOOL WINAPI standin_ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                             LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
-BOOL WINAPI standin_WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                              LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-BOOL WINAPI standin_DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer,
-                                    DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
-                                    LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped);
-BOOL WINAPI standin_GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
-                                        LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
-BOOL WINAPI standin_CancelIo(HANDLE hFile);
-BOOL WINAPI standin_CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped);
-BOOL WINAPI standin_CloseHandle(HANDLE hObject);
-HANDLE WINAPI standin_CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
-                                   BOOL bInitialState, LPCSTR lpName);
-BOOL WINAPI standin_SetEvent(HANDLE hEvent);
-BOOL WINAPI standin_ResetEvent(HANDLE hEvent);
-DWORD WINAPI standin_WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+#include <string_view>
 
-HDEVINFO WINAPI standin_SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent,
-                                             DWORD Flags);
-BOOL WINAPI standin_SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
-                                                const GUID* InterfaceClassGuid, DWORD MemberIndex,
-                                                PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData);
-BOOL WINAPI standin_SetupDiGetDeviceInterfaceDetailA(
-    HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
-    PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData, DWORD DeviceInterfaceDetailDataSize,
-    PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData);
-BOOL WINAPI standin_SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
+#include "../include/winapi_board_calls.h"
+
+#define WINAPI_DECLARE_STANDIN_CALL(type, name, parameters) type WINAPI standin_##name parameters;
+extern "C" {
+WINAPI_BOARD_KERNEL32_CALLS(WINAPI_DECLARE_STANDIN_CALL)
+WINAPI_BOARD_SETUPAPI_CALLS(WINAPI_DECLARE_STANDIN_CALL)
 }
 
+// The preprocessor cannot write a #define, so the bindings are spelled out; the check after
+// them fails the build for a call of the list that is left bound to Windows.
 #define CreateFileA standin_CreateFileA
 #define ReadFile standin_ReadFile
 #define WriteFile standin_WriteFile
@@ -63,3 +41,11 @@ BOOL WINAPI standin_SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
 #define SetupDiEnumDeviceInterfaces standin_SetupDiEnumDeviceInterfaces
 #define SetupDiGetDeviceInterfaceDetailA standin_SetupDiGetDeviceInterfaceDetailA
 #define SetupDiDestroyDeviceInfoList standin_SetupDiDestroyDeviceInfoList
+
+#define WINAPI_REDIRECT_SPELL_(text) #text
+#define WINAPI_REDIRECT_SPELL(name) WINAPI_REDIRECT_SPELL_(name)
+#define WINAPI_CHECK_BOUND(type, name, parameters)                                   \
+    static_assert(std::string_view(WINAPI_REDIRECT_SPELL(name)) == "standin_" #name, \
+                  #name " is not bound to the stand-in");
+WINAPI_BOARD_KERNEL32_CALLS(WINAPI_CHECK_BOUND)
+WINAPI_BOARD_SETUPAPI_CALLS(WINAPI_CHECK_BOUND)

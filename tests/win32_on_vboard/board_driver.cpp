@@ -22,80 +22,31 @@
 #include <dbt.h>
 #include <shellapi.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "outside_window.h"
 
 namespace {
 
 // Generous: the machines are shared, and wine is not fast. Waits end as soon as they can.
 constexpr DWORD kPatienceMs = 30000;
 
-int g_failures = 0;
+using outside::Report;
+using outside::Send;
+using outside::Text;
+using outside::Utf8;
 
-std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-void Report(bool ok, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::printf("%s ", ok ? "ok  " : "FAIL");
-    std::vprintf(format, args);
-    std::printf("\n");
-    std::fflush(stdout);
-    va_end(args);
-    if (!ok) ++g_failures;
-}
-
-// True once `done` holds, checked every 50 ms for up to timeoutMs.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = kPatienceMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(50);
-    }
+    return outside::WaitFor(done, timeoutMs);
 }
-
-// Messages to another process's window, never waiting on it for ever: a dialog busy with a
-// modal loop of its own still answers them.
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, kPatienceMs, &result);
-    return static_cast<LRESULT>(result);
-}
-
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[2048] = {};
-    Send(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
-HWND FindDialog(const std::wstring& title) { return FindWindowW(L"#32770", title.c_str()); }
 
 // "ID=TEXT" split at the first '='.
 std::pair<int, std::wstring> IdAndText(const std::wstring& arg) {
     const size_t eq = arg.find(L'=');
     return {std::stoi(arg.substr(0, eq)), eq == std::wstring::npos ? L"" : arg.substr(eq + 1)};
-}
-
-std::vector<int> Ids(const std::wstring& list) {
-    std::vector<int> out;
-    size_t pos = 0;
-    while (pos < list.size()) {
-        size_t end = list.find(L',', pos);
-        if (end == std::wstring::npos) end = list.size();
-        if (end > pos) out.push_back(std::stoi(list.substr(pos, end - pos)));
-        pos = end + 1;
-    }
-    return out;
 }
 
 void Click(HWND dialog, int id) {
@@ -108,7 +59,7 @@ void Click(HWND dialog, int id) {
 }
 
 void WaitEnabled(HWND dialog, const std::wstring& ids, bool enabled) {
-    for (int id : Ids(ids)) {
+    for (int id : outside::Ids(ids)) {
         const HWND h = GetDlgItem(dialog, id);
         const bool ok = h && WaitFor([&] { return (IsWindowEnabled(h) != FALSE) == enabled; });
         Report(ok, "%d becomes %s", id, enabled ? "enabled" : "disabled");
@@ -118,11 +69,8 @@ void WaitEnabled(HWND dialog, const std::wstring& ids, bool enabled) {
 // The texts of a message box's static controls (the icon's is empty).
 std::vector<std::wstring> StaticTexts(HWND box) {
     std::vector<std::wstring> texts;
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        wchar_t cls[32] = {};
-        GetClassNameW(c, cls, 32);
-        if (lstrcmpiW(cls, L"Static") == 0) texts.push_back(Text(c));
-    }
+    for (HWND c : outside::Children(box))
+        if (lstrcmpiW(outside::ClassName(c).c_str(), L"Static") == 0) texts.push_back(Text(c));
     return texts;
 }
 
@@ -132,7 +80,7 @@ void MessageBoxStep(HWND dialog, const std::wstring& arg) {
     const std::wstring text = eq == std::wstring::npos ? L"" : arg.substr(eq + 1);
     HWND box = nullptr;
     WaitFor([&] {
-        box = FindWindowW(L"#32770", caption.c_str());
+        box = outside::FindDialog(caption);
         return box != nullptr && box != dialog;
     });
     Report(box != nullptr, "message box \"%s\"", Utf8(caption).c_str());
@@ -190,7 +138,8 @@ int main() {
     }
     const std::wstring title = argv[2];
     HWND dialog = nullptr;
-    WaitFor([&] { return (dialog = FindDialog(title)) != nullptr; });
+    outside::SetSendLimit(kPatienceMs);
+    WaitFor([&] { return (dialog = outside::FindDialog(title)) != nullptr; });
     Report(dialog != nullptr, "dialog with title \"%s\"", Utf8(title).c_str());
     if (!dialog) return 100;
 
@@ -228,6 +177,6 @@ int main() {
             Report(false, "unknown step %s", Utf8(step).c_str());
         }
     }
-    std::printf("%d failed\n", g_failures);
-    return g_failures;
+    std::printf("%d failed\n", outside::Failures());
+    return outside::Failures();
 }

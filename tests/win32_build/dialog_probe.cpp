@@ -16,66 +16,36 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "layout_file.h"
+#include "outside_window.h"
 
 namespace {
 
+using outside::Children;
+using outside::Report;
+using outside::Send;
+using outside::Text;
+using outside::Utf8;
 using probe::ControlLayout;
 using probe::DialogLayout;
-using probe::Utf8;
-
-int g_failures = 0;
-
-void Report(bool ok, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::printf("%s ", ok ? "ok  " : "FAIL");
-    std::vprintf(format, args);
-    std::printf("\n");
-    std::fflush(stdout);
-    va_end(args);
-    if (!ok) ++g_failures;
-}
 
 UINT g_patience = 1;  // --patience
 UINT g_timeoutMs = 10000;
 
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, g_timeoutMs, &result);
-    return static_cast<LRESULT>(result);
-}
-
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[1024] = {};
-    Send(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
 // A top-level dialog of the given title, waited for up to timeoutMs.
 HWND WaitForDialog(const std::wstring& title, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    do {
-        if (HWND h = FindWindowW(L"#32770", title.c_str())) return h;
-        Sleep(100);
-    } while (GetTickCount64() < end);
-    return nullptr;
+    HWND h = nullptr;
+    outside::WaitFor([&] { return (h = outside::FindDialog(title)) != nullptr; }, timeoutMs);
+    return h;
 }
 
 bool WaitGone(HWND hwnd, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (IsWindow(hwnd)) {
-        if (GetTickCount64() >= end) return false;
-        Sleep(50);
-    }
-    return true;
+    return outside::WaitFor([&] { return !IsWindow(hwnd); }, timeoutMs);
 }
 
 struct BaseUnits {
@@ -111,12 +81,6 @@ RECT ChildRect(HWND dialog, HWND child) {
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-std::vector<HWND> Children(HWND dialog) {
-    std::vector<HWND> out;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
-    return out;
 }
 
 bool IsImageStatic(const ControlLayout& c) {
@@ -193,9 +157,8 @@ void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout
         const bool sameId = static_cast<short>(id) == static_cast<short>(c.id);
         Report(sameId, "control %zu: id %d (template %d)", i, id, c.id);
         if (!sameId) continue;
-        wchar_t cls[64] = {};
-        GetClassNameW(h, cls, 64);
-        Report(lstrcmpiW(cls, c.cls.c_str()) == 0, "  %d class %s", c.id, Utf8(cls).c_str());
+        const std::wstring cls = outside::ClassName(h);
+        Report(lstrcmpiW(cls.c_str(), c.cls.c_str()) == 0, "  %d class %s", c.id, Utf8(cls).c_str());
         const DWORD s = StableStyle(c, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)));
         DWORD ws = StableStyle(c, WS_CHILD | WS_VISIBLE | c.style);
         DWORD wantEx = c.exStyle;
@@ -242,18 +205,6 @@ void CheckDialog(HWND dialog, const DialogLayout& d, const probe::Layout& layout
     std::string text;
     for (int id : order) text += std::to_string(id) + " ";
     Report(order == want_order, "dialog %d tab order %s", d.id, text.c_str());
-}
-
-std::set<int> Ids(const std::wstring& list) {
-    std::set<int> out;
-    size_t pos = 0;
-    while (pos < list.size()) {
-        size_t end = list.find(L',', pos);
-        if (end == std::wstring::npos) end = list.size();
-        if (end > pos) out.insert(std::stoi(list.substr(pos, end - pos)));
-        pos = end + 1;
-    }
-    return out;
 }
 
 HWND FocusOf(HWND dialog) {
@@ -349,6 +300,7 @@ int main() {
     if (!one(L"--patience").empty())
         g_patience = static_cast<UINT>(std::max(1, std::stoi(one(L"--patience"))));
     g_timeoutMs *= g_patience;
+    outside::SetSendLimit(g_timeoutMs);
 
     probe::Layout layout;
     if (!probe::ReadLayout(one(L"--layout").c_str(), layout)) return 100;
@@ -367,14 +319,14 @@ int main() {
         const std::wstring title = one(L"--title");
         const HWND dialog = expected ? WaitForDialog(title, 60000 * g_patience) : nullptr;
         Report(dialog != nullptr, "dialog with title \"%s\"", Utf8(title).c_str());
-        if (!dialog) return g_failures + 100;
+        if (!dialog) return outside::Failures() + 100;
         // Let the program finish its start before looking.
         Send(dialog, WM_NULL, 0, 0);
         CheckDialog(dialog, *expected, layout);
 
         for (const auto& [key, value] : steps) {
             if (key == L"--disabled" || key == L"--enabled") {
-                for (int id : Ids(value)) {
+                for (int id : outside::Ids(value)) {
                     const HWND h = GetDlgItem(dialog, id);
                     const bool enabled = h && IsWindowEnabled(h);
                     Report(h && enabled == (key == L"--enabled"), "%d is %s", id,
@@ -424,6 +376,6 @@ int main() {
             }
         }
     }
-    std::printf("%d failed\n", g_failures);
-    return g_failures;
+    std::printf("%d failed\n", outside::Failures());
+    return outside::Failures();
 }

@@ -10,14 +10,14 @@
 #
 # The wine checks need wine for this build's architecture: /usr/lib/wine/wine (wine32) for
 # the 32-bit build, /usr/lib/wine/wine64 for the 64-bit twin. How wine32 runs decides what
-# the 32-bit build checks (tests/windows/wine32_mode.sh):
+# the 32-bit build checks (tests/win32_build/wine32_mode.sh):
 #   native    every wine check runs on the 32-bit build itself
 #   emulated  qemu user-mode emulation, minutes a program start: the 32-bit build registers no
 #             wine checks; the windows-x64 twin runs them on the same sources, and starts the
 #             shipped varnel.exe and tesmor.exe under wine32 in its own prefix: no board,
 #             title, layout, icons, about box
 #   none      the twin runs every wine check; the shipped executables are looked at as files
-set(vt_checks_dir ${CMAKE_SOURCE_DIR}/tests/windows)
+set(vt_checks_dir ${CMAKE_SOURCE_DIR}/tests/win32_build)
 execute_process(COMMAND ${vt_checks_dir}/wine32_mode.sh OUTPUT_VARIABLE vt_wine32_mode
   OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${vt_checks_dir}/wine32_mode.sh --explain OUTPUT_VARIABLE vt_wine32_explained
@@ -74,9 +74,10 @@ else()
   message(STATUS "Windows checks: no wrestool (icoutils); the resource listing is not checked")
 endif()
 
-add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp)
+add_executable(dialog_probe ${vt_checks_dir}/dialog_probe.cpp ${vt_checks_dir}/layout_file.cpp
+  ${vt_checks_dir}/outside_window.cpp)
 target_link_libraries(dialog_probe PRIVATE version user32 gdi32)
-set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
+set_target_properties(dialog_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/win32_build)
 
 set(vt_wine_runs FALSE)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -166,10 +167,10 @@ if(EXISTS ${vt_gtest_src}/src/gtest-all.cc)
   target_include_directories(afx_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/platform/afx/tests
     ${CMAKE_SOURCE_DIR}/platform/afx/win32)
   # Dialog 901 as a resource, written as the tools' are.
-  vt_windows_resources(afx_win32_tests NAME AfxWin32Tests SOURCES tests/windows/resource_dialog.cpp DIALOGS 901)
+  vt_windows_resources(afx_win32_tests NAME AfxWin32Tests SOURCES tests/win32_build/resource_dialog.cpp DIALOGS 901)
   target_link_libraries(afx_win32_tests PRIVATE afx vt_win_gtest)
   afx_gbk_target(afx_win32_tests)
-  set_target_properties(afx_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/windows)
+  set_target_properties(afx_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/win32_build)
   add_test(NAME windows.wine.backend COMMAND ${vt_checks_dir}/wine_run.sh ${vt_wine_loader} ${vt_prefix}
     $<TARGET_FILE:afx_win32_tests>)
   set_tests_properties(windows.wine.backend PROPERTIES ${vt_lock} TIMEOUT 300 LABELS wine)

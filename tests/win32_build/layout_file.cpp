@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "outside_window.h"
+
 namespace probe {
 namespace {
 
@@ -41,20 +43,10 @@ std::wstring WideFromGbk(const std::string& gbk) {
     return out;
 }
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
 bool ReadLayout(const wchar_t* path, Layout& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", Utf8(path).c_str());
+        std::fprintf(stderr, "cannot read %s\n", outside::Utf8(path).c_str());
         return false;
     }
     DialogLayout* dialog = nullptr;

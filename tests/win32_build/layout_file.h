@@ -43,6 +43,5 @@ struct Layout {
 bool ReadLayout(const wchar_t* path, Layout& out);
 
 std::wstring WideFromGbk(const std::string& gbk);
-std::string Utf8(const std::wstring& text);
 
 }  // namespace probe

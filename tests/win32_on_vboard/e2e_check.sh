@@ -5,7 +5,7 @@
 #   e2e_check.sh LOADER PREFIX VBOARD PROGRAM.exe DRIVER.exe varnel|tesmor
 set -uo pipefail
 here=$(dirname "$0")
-. "$here/../windows/wine_env.sh"
+. "$here/../win32_build/wine_env.sh"
 loader=$1 prefix=$2 vboard=$3 program=$4 driver=$5 scenario=$6
 
 readonly board_title="   QL-3306"  # names the virtual board's default type, 0x21

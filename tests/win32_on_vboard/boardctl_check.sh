@@ -6,7 +6,7 @@
 #   boardctl_check.sh LOADER PREFIX VBOARD BOARDCTL.exe
 set -uo pipefail
 here=$(dirname "$0")
-. "$here/../windows/wine_env.sh"
+. "$here/../win32_build/wine_env.sh"
 loader=$1 prefix=$2 vboard=$3 program=$4
 
 failures=0
