@@ -136,14 +136,14 @@ void BM_PollerAt1ms(benchmark::State& state) {
         CloseBoardHandle(pipe);
     }
     rig.board->SetReportInterval(0);
-    state.counters["reports/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["reports/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Floor_Sleep1ms(benchmark::State& state) {
     for (auto _ : state) Sleep(1);
-    state.counters["reports/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["reports/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // ---- The floors: the same frames, sizes and order.
@@ -159,7 +159,8 @@ vbus::Bytes Frames(std::initializer_list<vbus::Message> messages) {
 
 bench::Exchange OpenExchange(const std::string& path) {
     const std::string device = TheRig().board->DevicePath();
-    return {Frames({vbus::Hello{vbus::kProtocolVersion, vbus::Purpose::Open, path}}), {},
+    return {Frames({vbus::Hello{vbus::kProtocolVersion, vbus::Purpose::Open, path}}),
+            {},
             Frames({vbus::Welcome{vbus::kProtocolVersion, 0, true, {}, device}})};
 }
 
@@ -167,14 +168,19 @@ std::vector<bench::Exchange> JobScript(bool read, int length) {
     const std::string device = TheRig().board->DevicePath();
     const vbus::Bytes block(sizeof(ControlBlock)), command(sizeof(TransferCommand));
     const vbus::Bytes data(static_cast<std::size_t>(length));
-    std::vector<bench::Exchange> script{OpenExchange(device), OpenExchange(device + (read ? "\\PIPE02" : "\\PIPE03"))};
-    script.push_back({Frames({vbus::Submit{1, vbus::Op::Ioctl, IOCTL_BOARD_TRANSFER, 0, block, command}}), {},
+    std::vector<bench::Exchange> script{OpenExchange(device),
+                                        OpenExchange(device + (read ? "\\PIPE02" : "\\PIPE03"))};
+    script.push_back({Frames({vbus::Submit{1, vbus::Op::Ioctl, IOCTL_BOARD_TRANSFER, 0, block, command}}),
+                      {},
                       Frames({vbus::Done{1, 0, 0, {}, command}})});
     if (read)
-        script.push_back({Frames({vbus::Submit{1, vbus::Op::Read, 0, static_cast<std::uint32_t>(length), {}, {}}}),
-                          {}, Frames({vbus::Done{1, 0, static_cast<std::uint32_t>(length), data, {}}})});
+        script.push_back(
+            {Frames({vbus::Submit{1, vbus::Op::Read, 0, static_cast<std::uint32_t>(length), {}, {}}}),
+             {},
+             Frames({vbus::Done{1, 0, static_cast<std::uint32_t>(length), data, {}}})});
     else
-        script.push_back({Frames({vbus::Submit{1, vbus::Op::Write, 0, 0, data, {}}}), {},
+        script.push_back({Frames({vbus::Submit{1, vbus::Op::Write, 0, 0, data, {}}}),
+                          {},
                           Frames({vbus::Done{1, 0, static_cast<std::uint32_t>(length), {}, {}}})});
     return script;
 }
@@ -195,8 +201,9 @@ void BM_Floor_PipeOpenClose(benchmark::State& state) {
 }
 
 void BM_Floor_KeyToPoller(benchmark::State& state) {
-    bench::FloorPeer peer({{Frames({vbus::Submit{1, vbus::Op::Read, 0, 4, {}, {}}}), Frames({vbus::Accepted{1}}),
-                            Frames({vbus::Done{1, 0, 4, vbus::Bytes(4), {}}}), true}});
+    bench::FloorPeer peer(
+        {{Frames({vbus::Submit{1, vbus::Op::Read, 0, 4, {}, {}}}), Frames({vbus::Accepted{1}}),
+          Frames({vbus::Done{1, 0, 4, vbus::Bytes(4), {}}}), true}});
     for (auto _ : state) {
         peer.SendRequest(0);
         const auto start = std::chrono::steady_clock::now();

@@ -1,11 +1,10 @@
 #include "floor.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <cstdlib>
 #include <stdexcept>

@@ -14,8 +14,8 @@ namespace bench {
 // One request frame and the frames that answer it, each encoded whole.
 struct Exchange {
     vbus::Bytes request;
-    vbus::Bytes first;   // sent at once (an ACCEPTED), read by SendRequest
-    vbus::Bytes answer;  // the answering frames, back to back
+    vbus::Bytes first;                // sent at once (an ACCEPTED), read by SendRequest
+    vbus::Bytes answer;               // the answering frames, back to back
     bool answerAfterTrigger = false;  // the answer waits for a byte on the trigger pipe
 };
 

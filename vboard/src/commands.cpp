@@ -75,7 +75,8 @@ ParsedCommand FaultCommand(const std::vector<std::string>& w) {
                 board.SetCancelDelay(kCancelIgnored);
                 return Ok();
             });
-        if (mode != "delay" || arg.empty()) return Usage("usage: fault cancel delay MS | fault cancel ignore");
+        if (mode != "delay" || arg.empty())
+            return Usage("usage: fault cancel delay MS | fault cancel ignore");
         auto ms = ParseNumber(arg, kMaxMs);
         if (!ms) return Usage("not a time in ms: " + arg);
         return Act([ms = *ms](Board& board) {
