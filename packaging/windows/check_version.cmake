@@ -3,11 +3,11 @@
 # (signature 0xFEEF04BD, the structure's version, then file and product version as two
 # little-endian words each) holds VERSION, and its strings, in a Simplified Chinese block
 # ("0804" and a code page), hold VERSION as text (UTF-16LE).
-string(REPLACE "." ";" parts ${VERSION})
-list(GET parts 0 a)
-list(GET parts 1 b)
-list(GET parts 2 c)
-list(GET parts 3 d)
+string(REPLACE "." ";" numbers ${VERSION})
+list(GET numbers 0 a)
+list(GET numbers 1 b)
+list(GET numbers 2 c)
+list(GET numbers 3 d)
 function(le16 value out)
   math(EXPR lo "${value} & 255" OUTPUT_FORMAT HEXADECIMAL)
   math(EXPR hi "(${value} >> 8) & 255" OUTPUT_FORMAT HEXADECIMAL)
