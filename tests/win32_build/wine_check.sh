@@ -13,10 +13,7 @@ shift 4
 
 vt_wine_setup "$loader" "$prefix" || exit 1
 vt_xvfb_start || exit 1
-args=()
-for a in "$@"; do
-  case "$a" in @*) args+=("$(vt_winpath "${a#@}")") ;; *) args+=("$a") ;; esac
-done
+vt_winpath_args "$@"
 
 program_loader=${VT_PROGRAM_LOADER:-$WINELOADER}
 patience=${VT_WINE_PATIENCE:-1}
@@ -24,7 +21,7 @@ echo "running $(basename "$program") ($(objdump -f "$program" 2>/dev/null | sed 
 [ "$program_loader" = /usr/lib/wine/wine ] && echo "$("$here/wine32_mode.sh" --explain)"
 "$program_loader" "$program" &
 program_pid=$!
-"$WINELOADER" "$probe" "${args[@]}"
+"$WINELOADER" "$probe" "${VT_ARGS[@]}"
 status=$?
 
 # A closed program ends at once; anything still running after 20 s (times the patience) is

@@ -67,3 +67,29 @@ vt_winpath() {
   p=$(realpath -m "$1")
   printf 'Z:%s' "${p//\//\\}"
 }
+
+# Sets VT_ARGS to the arguments given, each "@path" turned into that path as Windows sees it.
+vt_winpath_args() {
+  VT_ARGS=()
+  local a
+  for a in "$@"; do
+    case "$a" in @*) VT_ARGS+=("$(vt_winpath "${a#@}")") ;; *) VT_ARGS+=("$a") ;; esac
+  done
+}
+
+# Starts a virtual board (program $1) on a bus of its own below directory $2, its EEPROM in
+# $2/eeprom.bin and its clock at 12:34:56, and waits until it serves loopback TCP. Exports
+# VBOARD_BUS and sets board_pid (for the caller's clean-up); fails with the board's log.
+vt_vboard_start() {
+  export VBOARD_BUS=$2/bus
+  "$1" run --eeprom "$2/eeprom.bin" --clock 12:34:56 >"$2/board.log" 2>&1 &
+  board_pid=$!
+  local _
+  for _ in $(seq 100); do
+    [ -f "$VBOARD_BUS/board-0.tcp" ] && return 0
+    sleep 0.1
+  done
+  echo "FAIL the virtual board did not start"
+  cat "$2/board.log"
+  return 1
+}

@@ -8,11 +8,8 @@ loader=$1 prefix=$2
 shift 2
 vt_wine_setup "$loader" "$prefix" || exit 1
 vt_xvfb_start || exit 1
-args=()
-for a in "$@"; do
-  case "$a" in @*) args+=("$(vt_winpath "${a#@}")") ;; *) args+=("$a") ;; esac
-done
-"$WINELOADER" "${args[@]}"
+vt_winpath_args "$@"
+"$WINELOADER" "${VT_ARGS[@]}"
 status=$?
 "$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null
 vt_xvfb_stop

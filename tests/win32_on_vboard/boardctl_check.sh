@@ -26,14 +26,7 @@ trap cleanup EXIT
 
 vt_wine_setup "$loader" "$prefix" || exit 1
 
-export VBOARD_BUS=$work/bus
-"$vboard" run --eeprom "$work/eeprom.bin" --clock 12:34:56 >"$work/board.log" 2>&1 &
-board_pid=$!
-for _ in $(seq 100); do
-  [ -f "$VBOARD_BUS/board-0.tcp" ] && break
-  sleep 0.1
-done
-[ -f "$VBOARD_BUS/board-0.tcp" ] || { echo "FAIL the virtual board did not start"; cat "$work/board.log"; exit 1; }
+vt_vboard_start "$vboard" "$work" || exit 1
 board() { "$vboard" "$@"; }
 
 # Every byte different: byte i is (i * 7 + 3) mod 256.

@@ -33,14 +33,7 @@ vt_xvfb_start || exit 1
 
 # The board, on a bus of this check alone; its clock stands so that only the steps below
 # change what the tool shows.
-export VBOARD_BUS=$work/bus
-"$vboard" run --eeprom "$work/eeprom.bin" --clock 12:34:56 >"$work/board.log" 2>&1 &
-board_pid=$!
-for _ in $(seq 100); do
-  [ -f "$VBOARD_BUS/board-0.tcp" ] && break
-  sleep 0.1
-done
-[ -f "$VBOARD_BUS/board-0.tcp" ] || { echo "FAIL the virtual board did not start"; cat "$work/board.log"; exit 1; }
+vt_vboard_start "$vboard" "$work" || exit 1
 board() { "$vboard" "$@"; }
 board clock stop >/dev/null
 
