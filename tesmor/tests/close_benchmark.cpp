@@ -47,15 +47,7 @@ void BM_CloseWhileThePollerWaits(benchmark::State& state) {
                                   }});
 }
 
-// One close per repetition, so that the median is that of single closes.
-BENCHMARK(BM_CloseWhileThePollerWaits)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(30)
-    ->ReportAggregatesOnly(true);
-
-[[maybe_unused]] const bool floorRegistered = (RegisterFloorBenchmark(), true);
+[[maybe_unused]] const bool registered = (RegisterCloseBenchmarks("BM_CloseWhileThePollerWaits", BM_CloseWhileThePollerWaits), true);
 
 }  // namespace
 

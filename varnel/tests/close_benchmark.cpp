@@ -43,15 +43,7 @@ void BM_CloseWhileAReadStalls(benchmark::State& state) {
                                   }});
 }
 
-// One close per repetition, so that the median is that of single closes.
-BENCHMARK(BM_CloseWhileAReadStalls)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(30)
-    ->ReportAggregatesOnly(true);
-
-[[maybe_unused]] const bool floorRegistered = (RegisterFloorBenchmark(), true);
+[[maybe_unused]] const bool registered = (RegisterCloseBenchmarks("BM_CloseWhileAReadStalls", BM_CloseWhileAReadStalls), true);
 
 }  // namespace
 

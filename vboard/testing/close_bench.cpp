@@ -51,7 +51,13 @@ void BM_FloorOneBoardRoundTrip(benchmark::State& state) {
 
 }  // namespace
 
-void RegisterFloorBenchmark() {
+void RegisterCloseBenchmarks(const char* name, void (*close)(benchmark::State&)) {
+    benchmark::RegisterBenchmark(name, close)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(30)
+        ->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark("BM_FloorOneBoardRoundTrip", BM_FloorOneBoardRoundTrip)
         ->Unit(benchmark::kMillisecond)
         ->Repetitions(3)

@@ -26,6 +26,7 @@ struct StalledClose {
 // pending on the board.
 void TimeStalledCloses(benchmark::State& state, const StalledClose& rig);
 
-// Registers the floor: one request the board answers at once (the board-type query on an open
-// device).
-void RegisterFloorBenchmark();
+// Registers a tool's close benchmark (`close` calls TimeStalledCloses): one close per
+// repetition, so that the median is that of single closes. Then the floor: one request the board
+// answers at once (the board-type query on an open device).
+void RegisterCloseBenchmarks(const char* name, void (*close)(benchmark::State&));
