@@ -47,7 +47,8 @@ void BM_CloseWhileThePollerWaits(benchmark::State& state) {
                                   }});
 }
 
-[[maybe_unused]] const bool registered = (RegisterCloseBenchmarks("BM_CloseWhileThePollerWaits", BM_CloseWhileThePollerWaits), true);
+[[maybe_unused]] const bool registered =
+    (RegisterCloseBenchmarks("BM_CloseWhileThePollerWaits", BM_CloseWhileThePollerWaits), true);
 
 }  // namespace
 

@@ -43,7 +43,8 @@ void BM_CloseWhileAReadStalls(benchmark::State& state) {
                                   }});
 }
 
-[[maybe_unused]] const bool registered = (RegisterCloseBenchmarks("BM_CloseWhileAReadStalls", BM_CloseWhileAReadStalls), true);
+[[maybe_unused]] const bool registered =
+    (RegisterCloseBenchmarks("BM_CloseWhileAReadStalls", BM_CloseWhileAReadStalls), true);
 
 }  // namespace
 
