@@ -15,6 +15,7 @@ packages=(
   xvfb xauth                        # a virtual X server for screenshots and GUI checks
   zlib1g-dev                        # PNG compression for the desktop icons written at build time
   desktop-file-utils man-db         # the install test: desktop-file-validate, man --warnings
+  file                              # CPack's Debian packages find the programs' libraries with it
 )
 
 # The Windows build (presets windows and windows-x64) and its checks under wine only.
