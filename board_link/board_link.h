@@ -10,6 +10,7 @@
 #include <setupapi.h>
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -94,12 +95,23 @@ int CloseBoardHandle(HANDLE handle);
 
 // ---- timed pipe transfers ----------------------------------------------------------
 
-// Bytes moved (0 or more), or -1 after a failure or time-out. The pipe is then reset, except
-// after a transfer that another thread cancelled (CancelIoEx): that thread is stopping the
-// caller, which closes the pipe next, and a reset would only hold it up.
+// Bytes moved (0 or more), or -1 after a failure or time-out; the pipe is then reset.
 // timeoutMs INFINITE waits without limit.
 int ReadPipeTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs);
 int WritePipeTimed(HANDLE pipe, const void* buffer, DWORD count, DWORD timeoutMs);
+
+// The caller's own stop state: true once whoever runs the caller's job has told it to stop
+// (a window closing, a console interrupt) and cancelled what it had pending.
+using StopRequested = std::function<bool()>;
+
+// The same, except that a failed transfer is not followed by a reset when `stopping` says the
+// caller is being stopped: the pipe is closed next, and a reset could stall as the transfer
+// did. The error code cannot tell: a driver that aborts a request by itself (a pipe abort, a
+// surprise removal) reports ERROR_OPERATION_ABORTED as a cancel does, and its pipe needs the
+// reset.
+int ReadPipeTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, const StopRequested& stopping);
+int WritePipeTimed(HANDLE pipe, const void* buffer, DWORD count, DWORD timeoutMs,
+                   const StopRequested& stopping);
 void ResetPipe(HANDLE pipe);
 
 // ---- control requests and board type --------------------------------------------------

@@ -34,7 +34,8 @@ void RunDisplay(Context& context) {
     if (pipe == INVALID_HANDLE_VALUE)
         throw CommandError(kExitBoardFailure, "Open driver failed! Can't write to PIPE01.");
     context.stop.Handles().Register(pipe);
-    const int sent = WritePipeTimed(pipe, digits.data(), kDigitCount, kDigitWriteTimeoutMs);
+    const int sent = WritePipeTimed(pipe, digits.data(), kDigitCount, kDigitWriteTimeoutMs,
+                                    [&context] { return context.stop.Requested(); });
     context.stop.Handles().Unregister(pipe);
     CloseBoardHandle(pipe);
     if (sent < 1) throw CommandError(kExitBoardFailure, "Data transfer on PIPE01 failed! Aborted.");

@@ -62,10 +62,11 @@ std::string RunJob(const Direction& direction, int address, std::uint8_t* data, 
     if (SendTransferRequest(device.Get(), direction.request, static_cast<DWORD>(address),
                             static_cast<DWORD>(length)) != 0)
         return std::string("Requesting data transfer on ") + direction.pipe + " failed! Aborted.";
+    const auto stopping = [&stop] { return stop.Requested(); };
     const auto began = std::chrono::steady_clock::now();
     const int moved = direction.request == 1
-                          ? ReadPipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs)
-                          : WritePipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs);
+                          ? ReadPipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping)
+                          : WritePipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping);
     if (stop.Requested()) return "interrupted";
     if (moved < 0) {
         const bool timedOut =

@@ -64,7 +64,7 @@ std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& 
     BYTE buffer[kStatusReportSize] = {};
     // Ctrl-C may have come while the pipe was opening; it cancels what is registered, and
     // again until the command has ended.
-    const int got = stop.Requested() ? -1 : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs);
+    const int got = stop.Requested() ? -1 : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs, [&stop] { return stop.Requested(); });
     stop.Handles().Unregister(pipe);
     CloseBoardHandle(pipe);
     failed = got <= 0;

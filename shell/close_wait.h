@@ -14,6 +14,10 @@
 // few milliseconds; one it has not honoured in half a second it is not going to honour.
 constexpr DWORD kCloseWaitMs = 500;
 
+// The exit status of a program whose close ran out of its bound: a worker's request was still
+// in the driver, and the process was ended without its destructors. A normal end is 0.
+constexpr UINT kCloseBoundExitCode = 3;
+
 // How often the wait cancels again: a worker may issue a request just after a cancel (it
 // checked for the close just before), and that request is cut short at the next one.
 constexpr DWORD kRecancelMs = 10;

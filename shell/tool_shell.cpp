@@ -60,7 +60,7 @@ LRESULT CToolDlg::OnDeviceChange(WPARAM, LPARAM) {
 
 void CToolDlg::FinishClose(const std::vector<HANDLE>& workers, const std::function<void()>& cancelAgain) {
     if (!WaitForWorkersWithin(workers, kCloseWaitMs, cancelAgain, AfxWaitServingCalls))
-        AfxTerminateProcess(0);
+        AfxTerminateProcess(kCloseBoundExitCode);
 }
 
 BOOL RunToolDialog(CWinApp& app, CDialog& dialog) {

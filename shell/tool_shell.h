@@ -47,8 +47,11 @@ protected:
     // The end of a close, once the tool has told its workers to stop and cancelled their
     // transfers: waits for the worker threads (serving their calls on the window) up to
     // kCloseWaitMs, cancelling again meanwhile. When one has not ended by then the program
-    // ends at once (AfxTerminateProcess(0)) and this does not return: the only safe way to
-    // let go of what a request still pending in the driver may write to.
+    // ends at once with status kCloseBoundExitCode (AfxTerminateProcess) and this does not
+    // return: the only safe way to let go of what a request still pending in the driver may
+    // write to. It frees this process's memory and handles; it does not free the driver of
+    // the request: on Windows the process object lives on, without a window or a thread that
+    // runs, until the driver completes or drops the request.
     void FinishClose(const std::vector<HANDLE>& workers, const std::function<void()>& cancelAgain);
 
     HICON m_hIcon;

@@ -10,7 +10,7 @@ UINT DigitWriter(LPVOID digitJob) {
         return 0;
     }
     job.canceller->Register(pipe);
-    if (WritePipeTimed(pipe, job.buffer, kDigitCount, kDigitWriteTimeoutMs) < 1)
+    if (WritePipeTimed(pipe, job.buffer, kDigitCount, kDigitWriteTimeoutMs, [&job] { return job.owner->Closing(); }) < 1)
         job.owner->ShowWorkerFailure("Data transfer on PIPE01 failed! Aborted.");
     job.canceller->Unregister(pipe);
     CloseBoardHandle(pipe);

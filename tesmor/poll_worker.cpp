@@ -18,10 +18,12 @@ UINT PollWorker(LPVOID pollJob) {
         job.canceller->Register(pipe);
         // The connection may have ended while the pipe was being opened; the window
         // cancels what is registered, and again until the poller has gone.
-        const int got = owner.Running() ? ReadPipeTimed(pipe, job.buffer, kStatusReportSize, INFINITE) : -1;
+        const auto stopping = [&] { return !owner.Running() || !job.active.load(); };
+        const int got = stopping() ? -1 : ReadPipeTimed(pipe, job.buffer, kStatusReportSize, INFINITE, stopping);
         job.canceller->Unregister(pipe);
         CloseBoardHandle(pipe);
-        if (!owner.Running()) break;
+        // A detection that stopped this poller may have started the next connection by now.
+        if (stopping()) break;
         // A short report would mix new bytes with an earlier report's.
         if (got >= static_cast<int>(kStatusReportSize))
             owner.UpdateStatusDisplay(StatusReportFrom(job.buffer));

@@ -3,22 +3,19 @@
 #include <algorithm>
 
 #include "board_link.h"
+#include "close_wait.h"
 #include "tesmor_resources.h"
 
 namespace {
-
-// How often detection's wait for the previous poller cancels its read again, in case the
-// poller opened a new pipe after the previous cancel.
-constexpr DWORD kPollerRecancelMs = 50;
 
 // A worker's failure, sent to the window; lParam: the text.
 constexpr UINT WM_WORKER_FAILURE = WM_APP + 1;
 
 }  // namespace
 
-CTesmorDlg::CTesmorDlg(CWnd* pParent) : CToolDlg(pParent) {
-    pollJob.owner = this;
-    pollJob.canceller = &pollCanceller_;
+CTesmorDlg::CTesmorDlg(CWnd* pParent) : CToolDlg(pParent), pollJob(std::make_unique<PollJob>()) {
+    pollJob->owner = this;
+    pollJob->canceller = &pollCanceller_;
     digitJob.owner = this;
     digitJob.canceller = &writeCanceller_;
 }
@@ -28,6 +25,7 @@ CTesmorDlg::~CTesmorDlg() {
     StopWorkers();
     WaitForWorkers();
     delete pollThread;
+    for (StrandedPoller& poller : strandedPollers_) delete poller.thread;
     for (Writer& writer : writers_) delete writer.thread;
 }
 
@@ -46,7 +44,7 @@ void CTesmorDlg::InitTool() {
     activeBitmap.LoadBitmap(IDB_ACTIVE_LAMP);
     valueText = "";
     running = false;
-    pollJob.active = false;
+    pollJob->active = false;
     device = nullptr;
     closing_ = false;
 }
@@ -73,7 +71,7 @@ void CTesmorDlg::DetectOnce() {
     // While the connection is on and its poller still runs, the board only has to be there.
     // A poller that has ended on its own (its pipe would not open) does not keep the window
     // connected: detection then runs in full and starts a new one.
-    if (running && pollJob.active) {
+    if (running && pollJob->active) {
         device = OpenBoardDevice();
         const bool there = device != INVALID_HANDLE_VALUE;
         if (there) CloseBoardHandle(device);
@@ -94,11 +92,16 @@ void CTesmorDlg::DetectOnce() {
 }
 
 void CTesmorDlg::StartPoller() {
-    DevicePath.CopyTo(pollJob.devicePath);
-    pollJob.active = true;
-    CWinThread* thread = AfxBeginThread(PollWorker, &pollJob, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!pollJob) {  // the last one's stayed with the poller left behind
+        pollJob = std::make_unique<PollJob>();
+        pollJob->owner = this;
+        pollJob->canceller = &pollCanceller_;
+    }
+    DevicePath.CopyTo(pollJob->devicePath);
+    pollJob->active = true;
+    CWinThread* thread = AfxBeginThread(PollWorker, pollJob.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (thread == nullptr) {
-        pollJob.active = false;  // the next detection tries again
+        pollJob->active = false;  // the next detection tries again
         return;
     }
     thread->m_bAutoDelete = FALSE;
@@ -109,9 +112,17 @@ void CTesmorDlg::StartPoller() {
 void CTesmorDlg::StopPoller() {
     running = false;
     if (pollThread == nullptr) return;
+    // This poller alone stops for good: a later connection sets `running` again.
+    pollJob->active = false;
     pollCanceller_.CancelAll();
-    WaitForThread(pollThread);
-    delete pollThread;
+    if (WaitForWorkersWithin({pollThread->m_hThread}, kCloseWaitMs, [this] { pollCanceller_.CancelAll(); },
+                             AfxWaitServingCalls)) {
+        delete pollThread;
+    } else {
+        // The driver keeps the cancelled read: the window must not freeze with it. The poller
+        // keeps its record and ends, if ever, without touching the window (its flag is clear).
+        strandedPollers_.push_back({std::move(pollJob), pollThread});
+    }
     pollThread = nullptr;
 }
 
@@ -188,16 +199,12 @@ void CTesmorDlg::StopWorkers() {
 void CTesmorDlg::WaitForWorkers() {
     std::vector<HANDLE> threads;
     if (pollThread != nullptr) threads.push_back(pollThread->m_hThread);
+    for (StrandedPoller& poller : strandedPollers_) threads.push_back(poller.thread->m_hThread);
     for (Writer& writer : writers_) threads.push_back(writer.thread->m_hThread);
     FinishClose(threads, [this] {
         pollCanceller_.CancelAll();
         writeCanceller_.CancelAll();
     });
-}
-
-void CTesmorDlg::WaitForThread(CWinThread* thread) {
-    while (AfxWaitServingCalls(thread->m_hThread, kPollerRecancelMs) == WAIT_TIMEOUT)
-        pollCanceller_.CancelAll();
 }
 
 // ---- what the workers call ------------------------------------------------------------
@@ -220,6 +227,6 @@ void CTesmorDlg::ShowWorkerFailure(const char* text) {
 
 // A failure the close caused is not shown: the window is gone by then.
 LRESULT CTesmorDlg::OnWorkerFailure(WPARAM, LPARAM text) {
-    if (!closing_) MessageBox(reinterpret_cast<const char*>(text), "Test Error", MB_OK);
+    if (!closing_.load()) MessageBox(reinterpret_cast<const char*>(text), "Test Error", MB_OK);
     return 0;
 }

@@ -30,7 +30,10 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     // The board connection is on and the poller may run. Written on the window's thread,
     // read by the poller.
     std::atomic<bool> running{false};
-    PollJob pollJob;
+    // The current connection's poller record. Each poller has a record of its own: one that a
+    // detection had to leave behind (its read stuck in a driver that completes nothing) keeps
+    // its record, and the next poller never shares its buffer or flag.
+    std::unique_ptr<PollJob> pollJob;
     // The device handle detection opens to see that a connected board is still there, while
     // it is open; nullptr otherwise (it never holds the value of a closed handle).
     HANDLE device = nullptr;
@@ -44,7 +47,7 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     void DoDataExchange(CDataExchange* pDX) override;
     void OnOK() override;
     void OnCancel() override;
-    bool Closing() const override { return closing_; }
+    bool Closing() const override { return closing_.load(); }
 
     afx_msg void OnModify();
     afx_msg LRESULT OnWorkerFailure(WPARAM, LPARAM text);
@@ -55,10 +58,17 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
         std::unique_ptr<DigitJob> job;
         CWinThread* thread;
     };
+    // A poller a detection stopped but could not wait for: its read is still in the driver.
+    struct StrandedPoller {
+        std::unique_ptr<PollJob> job;
+        CWinThread* thread;
+    };
 
     void DetectOnce();
     void StartPoller();
-    // Ends the connection's poller: cancels its read and waits for it, serving its calls.
+    // Ends the connection's poller: cancels its read and waits for it, serving its calls, as
+    // long as a close would (kCloseWaitMs). A poller still running then is left behind with
+    // its record; the close's bound covers it.
     void StopPoller();
     void StartWriter(const DigitRecord& digits);
     void ReleaseFinishedWriters();
@@ -67,7 +77,6 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     // Waits for every worker to end, cancelling again while they have not, within the close's
     // bound (CToolDlg::FinishClose).
     void WaitForWorkers();
-    void WaitForThread(CWinThread* thread);
 
     // WorkerOwner
     bool Running() const override;
@@ -77,7 +86,8 @@ class CTesmorDlg : public CToolDlg, private WorkerOwner {
     IoCanceller pollCanceller_;   // the poller's PIPE00 handle
     IoCanceller writeCanceller_;  // the digit writers' PIPE01 handles
     std::vector<Writer> writers_;
-    bool closing_ = false;  // window thread only
+    std::vector<StrandedPoller> strandedPollers_;
+    std::atomic<bool> closing_{false};  // written on the window's thread, read by the workers too
     bool detecting_ = false;
     bool detectAgain_ = false;
 };

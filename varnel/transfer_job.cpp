@@ -17,16 +17,17 @@ struct Direction {
 };
 
 bool ReadBytes(TransferJob& job, HANDLE pipe, int length) {
-    const int received = ReadPipeTimed(pipe, job.data, static_cast<DWORD>(length), kTransferTimeoutMs);
+    const int received = ReadPipeTimed(pipe, job.data, static_cast<DWORD>(length), kTransferTimeoutMs,
+                                       [&job] { return job.owner->Jobs().Closing(); });
     if (received <= 0) return false;
     // Only what arrived: the rest of the buffer still holds an earlier job's bytes.
-    if (!job.owner->Jobs().Closing())
-        job.owner->AppendToReadDisplay(FormatHexBytes(job.data, std::min(received, length)));
+    job.owner->AppendToReadDisplay(FormatHexBytes(job.data, std::min(received, length)));
     return true;
 }
 
 bool WriteBytes(TransferJob& job, HANDLE pipe, int length) {
-    const int sent = WritePipeTimed(pipe, job.data, static_cast<DWORD>(length), kTransferTimeoutMs);
+    const int sent = WritePipeTimed(pipe, job.data, static_cast<DWORD>(length), kTransferTimeoutMs,
+                                    [&job] { return job.owner->Jobs().Closing(); });
     return sent >= length;
 }
 
@@ -42,7 +43,7 @@ class Worker {
 
     UINT Run() {
         const int ticket = job_.ticket;
-        DevicePath.CopyTo(path_);
+        std::copy(std::begin(job_.devicePath), std::end(job_.devicePath), path_);
         if (!jobs_.Closing()) WithDevice();
         // The record is free for the next job once this has returned: nothing after it.
         owner_.JobEnded(ticket);

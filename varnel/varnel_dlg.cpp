@@ -15,6 +15,7 @@ constexpr int kMaxWriteTextBytes = 3 * kMaxTransferBytes;
 // What a worker sends its window.
 constexpr UINT WM_TRANSFER_FAILURE = WM_APP + 1;  // lParam: the text
 constexpr UINT WM_JOB_ENDED = WM_APP + 2;         // wParam: the job's ticket
+constexpr UINT WM_READ_TEXT = WM_APP + 3;         // lParam: the text to append to the read display
 
 }  // namespace
 
@@ -35,6 +36,7 @@ ON_BN_CLICKED(IDC_READ, OnRead)
 ON_BN_CLICKED(IDC_WRITE, OnWrite)
 ON_MESSAGE(WM_TRANSFER_FAILURE, OnTransferFailure)
 ON_MESSAGE(WM_JOB_ENDED, OnJobEnded)
+ON_MESSAGE(WM_READ_TEXT, OnReadText)
 END_MESSAGE_MAP()
 
 void CVarnelDlg::DoDataExchange(CDataExchange* pDX) {
@@ -116,6 +118,7 @@ void CVarnelDlg::OnRead() {
     readJob.start = static_cast<std::uint8_t>(readStart & 0xFF);
     UpdateData(FALSE);
     readJob.owner = this;
+    DevicePath.CopyTo(readJob.devicePath);  // the board the title names now
     EnableTransferButtons(FALSE, FALSE, FALSE, FALSE);
     StartWorker(ReadWorker, readJob);
 }
@@ -150,6 +153,7 @@ void CVarnelDlg::OnWrite() {
     writeJob.length = count;
     UpdateData(FALSE);
     writeJob.owner = this;
+    DevicePath.CopyTo(writeJob.devicePath);
     EnableTransferButtons(FALSE, FALSE, FALSE, FALSE);
     StartWorker(WriteWorker, writeJob);
 }
@@ -177,12 +181,19 @@ LRESULT CVarnelDlg::OnJobEnded(WPARAM ticket, LPARAM) {
 }
 
 void CVarnelDlg::AppendToReadDisplay(const std::string& text) {
+    SendMessage(WM_READ_TEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The display's text is read and set in one handler on the window's thread: nothing typed in
+// between can be lost. Bytes that arrive once the close has begun are not shown.
+LRESULT CVarnelDlg::OnReadText(WPARAM, LPARAM text) {
     CWnd* display = GetDlgItem(IDC_READ_DISPLAY);
-    if (!display) return;
+    if (jobs_.Closing() || !display) return 0;
     CString shown;
     display->GetWindowText(shown);
-    shown += text.c_str();
+    shown += reinterpret_cast<const char*>(text);
     display->SetWindowText(shown);
+    return 0;
 }
 
 void CVarnelDlg::StartWorker(AFX_THREADPROC worker, TransferJob& job) {
@@ -219,13 +230,17 @@ void CVarnelDlg::WaitForWorkers() {
 // The worker is told to stop and its pending transfer is cancelled before the dialog ends, so
 // the wait that follows (serving the worker's calls on the window) is short when the driver
 // honours the cancel, and bounded when it does not.
+// A second close (a close or cancel command sent to the hidden window while the first waits)
+// does nothing: the first holds the workers' thread handles until it is done with them.
 void CVarnelDlg::OnOK() {
+    if (jobs_.Closing()) return;
     jobs_.BeginClose();
     CToolDlg::OnOK();
     WaitForWorkers();
 }
 
 void CVarnelDlg::OnCancel() {
+    if (jobs_.Closing()) return;
     jobs_.BeginClose();
     CToolDlg::OnCancel();
     WaitForWorkers();

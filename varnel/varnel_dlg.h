@@ -55,6 +55,7 @@ class CVarnelDlg : public CToolDlg, public TransferOwner {
     afx_msg void OnWrite();
     afx_msg LRESULT OnTransferFailure(WPARAM, LPARAM text);
     afx_msg LRESULT OnJobEnded(WPARAM ticket, LPARAM);
+    afx_msg LRESULT OnReadText(WPARAM, LPARAM text);
     DECLARE_MESSAGE_MAP()
 
   private:

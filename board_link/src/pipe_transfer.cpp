@@ -6,7 +6,8 @@ namespace {
 
 enum class Direction { Read, Write };
 
-int TransferTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, Direction direction) {
+int TransferTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, Direction direction,
+                  const StopRequested* stopping) {
     DWORD error = ERROR_SUCCESS;
     DWORD transferred = 0;
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -26,9 +27,8 @@ int TransferTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, Direc
         CloseHandle(event);
     }
     if (error != ERROR_SUCCESS) {
-        // A time-out reports ERROR_TIMEOUT: ERROR_OPERATION_ABORTED means another thread
-        // cancelled the transfer to stop this one, which resets nothing then.
-        if (error != ERROR_OPERATION_ABORTED) ResetPipe(pipe);
+        // Whether the caller is being stopped is the caller's to say, not the error code's.
+        if (!stopping || !*stopping || !(*stopping)()) ResetPipe(pipe);
         return -1;
     }
     return static_cast<int>(transferred);
@@ -37,12 +37,21 @@ int TransferTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, Direc
 }  // namespace
 
 int ReadPipeTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs) {
-    return TransferTimed(pipe, buffer, count, timeoutMs, Direction::Read);
+    return TransferTimed(pipe, buffer, count, timeoutMs, Direction::Read, nullptr);
 }
 
 int WritePipeTimed(HANDLE pipe, const void* buffer, DWORD count, DWORD timeoutMs) {
     // WriteFile only reads the buffer; the cast serves the shared path.
-    return TransferTimed(pipe, const_cast<void*>(buffer), count, timeoutMs, Direction::Write);
+    return TransferTimed(pipe, const_cast<void*>(buffer), count, timeoutMs, Direction::Write, nullptr);
+}
+
+int ReadPipeTimed(HANDLE pipe, void* buffer, DWORD count, DWORD timeoutMs, const StopRequested& stopping) {
+    return TransferTimed(pipe, buffer, count, timeoutMs, Direction::Read, &stopping);
+}
+
+int WritePipeTimed(HANDLE pipe, const void* buffer, DWORD count, DWORD timeoutMs,
+                   const StopRequested& stopping) {
+    return TransferTimed(pipe, const_cast<void*>(buffer), count, timeoutMs, Direction::Write, &stopping);
 }
 
 void ResetPipe(HANDLE pipe) {

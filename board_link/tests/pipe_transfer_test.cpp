@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -140,6 +141,46 @@ TEST_F(PipeTransfer, AStatusReportArrivesOnTheNoLimitReadWhenAKeyChanges) {
     EXPECT_EQ(second[3], 0x12);
     EXPECT_EQ(second[2], 0x34);
     CloseBoardHandle(pipe);
+}
+
+// The reset after a failure is skipped only when the caller says it is being stopped: a driver
+// that aborts a request by itself reports ERROR_OPERATION_ABORTED as a cancel does.
+TEST_F(PipeTransfer, TheResetIsSkippedOnlyWhenTheCallerIsBeingStopped) {
+    struct Case {
+        const char* what;
+        bool cancelledByCaller;  // another thread cancels the read; else the driver aborts it
+        bool callerStopping;     // what the caller's stop state says
+        int resets;
+    };
+    const Case cases[] = {
+        {"the driver aborts, the caller goes on", false, false, 1},
+        {"the driver aborts while the caller is stopping", false, true, 0},
+        {"a cancel that is not a stop (a time-out's twin)", true, false, 1},
+        {"the caller's stop cancels the read", true, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto& board = Ready();
+        if (!c.cancelledByCaller) board.SetFault(Target::Pipe02, {FaultMode::Fail, ERROR_OPERATION_ABORTED});
+        HANDLE pipe = OpenBoardPipe("PIPE02");
+        ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+        std::atomic<bool> stopping{false};
+        std::thread stopper;
+        if (c.cancelledByCaller)
+            stopper = std::thread([&] {
+                EXPECT_TRUE(Eventually([&] { return LogEntries(board, vboard::LogOp::Read).size() == 1; }));
+                stopping = c.callerStopping;
+                CancelIoEx(pipe, nullptr);
+            });
+        else
+            stopping = c.callerStopping;
+        unsigned char buffer[4];
+        EXPECT_EQ(ReadPipeTimed(pipe, buffer, 4, INFINITE, [&] { return stopping.load(); }), -1);
+        if (stopper.joinable()) stopper.join();
+        CloseBoardHandle(pipe);
+        EXPECT_EQ(CountIoctls(board, IOCTL_RESET_PIPE), c.resets);
+        bus_->RemoveBoards();
+    }
 }
 
 }  // namespace

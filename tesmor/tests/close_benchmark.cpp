@@ -14,6 +14,7 @@ class SilentOwner : public WorkerOwner {
   public:
     std::atomic<bool> running{true};
     bool Running() const override { return running; }
+    bool Closing() const override { return !running; }
     void UpdateStatusDisplay(const StatusReport&) override {}
     void ShowWorkerFailure(const char*) override {}
 };

@@ -61,6 +61,7 @@ class TesmorSide final : public WorkerOwner {
     std::atomic<bool> running{false};
     std::atomic<int> reports{0}, failures{0};
     bool Running() const override { return running.load(); }
+    bool Closing() const override { return false; }
     void UpdateStatusDisplay(const StatusReport&) override { ++reports; }
     void ShowWorkerFailure(const char*) override { ++failures; }
 };

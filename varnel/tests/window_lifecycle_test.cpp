@@ -2,6 +2,7 @@
 // meeting a detection, one board per job, device changes during a close and on the bus.
 #include <afx_testing.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "board_link.h"
 #include "child_process.h"
+#include "close_wait.h"
 #include "vbus/bus_dir.h"
 #include "winapi_standin.h"
 #include "window_fixture.h"
@@ -59,7 +61,7 @@ TEST(VarnelBoundedClose, AReadTheDriverNeverLetsGoEndsTheProgramAtTheBound) {
         {"--gtest_filter=VarnelBoundedClose.DISABLED_Child", "--gtest_also_run_disabled_tests"},
         {std::string(kChildBus) + "=" + bus.Directory(), "QT_QPA_PLATFORM=offscreen"}, 30000);
     ASSERT_TRUE(child.ended) << "the process outlived its window by 30 s\n" << child.output;
-    EXPECT_EQ(child.exitCode, 0) << child.output;
+    EXPECT_EQ(child.exitCode, int(kCloseBoundExitCode)) << "a forced end is told apart from a normal one\n" << child.output;
     EXPECT_NE(child.output.find("closing"), std::string::npos) << child.output;
     EXPECT_EQ(child.output.find("the dialog returned"), std::string::npos) << "the close waited for the read";
     EXPECT_EQ(child.output.find("Sanitizer"), std::string::npos) << child.output;
@@ -154,6 +156,77 @@ TEST_F(VarnelLifeCycle, AJobOpensDeviceAndPipeOnOneBoard) {
     EXPECT_EQ(opens(first, "device", marks[0]), opens(first, "PIPE02", marks[0]));
     EXPECT_EQ(opens(second, "device", marks[1]), opens(second, "PIPE02", marks[1]));
     EXPECT_EQ(opens(first, "device", marks[0]) + opens(second, "device", marks[1]), 20u);
+}
+
+// The worker used to append its bytes with two calls to the window, a get and a set of the
+// display's text; whatever the user typed in between was lost. Here a key is typed between any
+// two calls the window serves, while reads land, and every key stays.
+TEST_F(VarnelLifeCycle, TextTypedWhileReadsLandIsKept) {
+    vboard::Board& board = bus.AddBoard();
+    ASSERT_TRUE(board.WriteEeprom(0, {0xAB}));
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        Type(d, IDC_READ_LENGTH, "1");
+        int typed = 0;
+        for (int job = 0; job < 5; ++job) {
+            const int before = dlg.JobsEnded();
+            Click(d, IDC_READ);  // empties the display
+            typed = 0;
+            ASSERT_TRUE(WaitFor([&] {
+                d.GetDlgItem(IDC_READ_DISPLAY)->SetWindowText((Text(d, IDC_READ_DISPLAY) + "k").c_str());
+                ++typed;
+                return dlg.JobsEnded() > before;
+            }));
+            const std::string shown = Text(d, IDC_READ_DISPLAY);
+            EXPECT_EQ(std::count(shown.begin(), shown.end(), 'k'), typed) << shown;
+            EXPECT_NE(shown.find("ab "), std::string::npos) << shown;
+        }
+    });
+    EXPECT_EQ(driver.BoxCount(), 0u);
+}
+
+// A close or cancel command that reaches the hidden window while its close waits (sent by
+// another program) used to run a second close: its own wait, which then let go of the thread
+// handles the first still waited on. It now returns at once and the first close goes on.
+TEST_F(VarnelLifeCycle, ASecondCloseDuringTheCloseWaitReturnsAtOnce) {
+    vboard::Board& board = bus.AddBoard();
+    board.SetFault(Target::Pipe02, Fault{FaultMode::Stall});
+    board.SetCancelDelay(300);  // the first close waits this long for the read
+    std::thread other;
+    int endedWhenTheSecondReturned = -1;
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        const std::uint64_t mark = LogMark(board);
+        Click(d, IDC_READ);
+        ASSERT_TRUE(WaitFor([&] { return RequestPending(board, "PIPE02", LogOp::Read, 0, mark); }));
+        other = std::thread([&] {
+            ASSERT_TRUE(Eventually([&] { return Requests(board, "PIPE02", LogOp::Cancel, 0, mark) > 0; }));
+            dlg.SendMessage(WM_COMMAND, IDCANCEL);
+            endedWhenTheSecondReturned = dlg.JobsEnded();
+        });
+        CloseBox(d);
+    });
+    other.join();
+    EXPECT_EQ(endedWhenTheSecondReturned, 0) << "the second close waited for the job too";
+    EXPECT_EQ(dlg.JobsEnded(), 1);
+    EXPECT_EQ(standin::PendingRequestCount(), 0u);
+}
+
+// A job used to take the device path on its own thread, after the click: a detection in
+// between sent it to another board than the one the title named at the click.
+TEST_F(VarnelLifeCycle, AJobGoesToTheBoardOfItsClick) {
+    vboard::Board& first = bus.AddBoard();
+    vboard::Board& second = bus.AddBoard();
+    driver.Run(dlg, [&](CVarnelDlg& d) {
+        for (int job = 0; job < 10; ++job) {
+            DevicePath.Store(first.DevicePath().c_str());
+            const int before = dlg.JobsEnded();
+            Click(d, IDC_READ);
+            DevicePath.Store(second.DevicePath().c_str());  // what a detection found next
+            ASSERT_TRUE(WaitFor([&] { return dlg.JobsEnded() > before; }));
+        }
+    });
+    EXPECT_EQ(LogEntries(first, "PIPE02", LogOp::Open).size(), 10u);
+    EXPECT_EQ(LogEntries(second, "PIPE02", LogOp::Open).size(), 0u);
+    EXPECT_EQ(driver.BoxCount(), 0u);
 }
 
 // A device change that reached the window while its close waited for a worker (a sent message,

@@ -33,6 +33,7 @@ void Board::SetFault(Target target, const Fault& fault) { core_->SetFault(target
 void Board::SetPipeOpenError(int pipe, std::uint32_t error) { core_->SetPipeOpenError(pipe, error); }
 void Board::SetDeviceOpenError(std::uint32_t error) { core_->SetDeviceOpenError(error); }
 void Board::SetCancelDelay(std::uint32_t ms) { core_->SetCancelDelay(ms); }
+void Board::SetKeepPendingOnUnplug(bool keep) { core_->SetKeepPendingOnUnplug(keep); }
 void Board::ClearFaults() { core_->ClearFaults(); }
 FaultSet Board::Faults() const { return core_->Faults(); }
 Eeprom Board::EepromContents() const { return core_->EepromContents(); }

@@ -286,7 +286,7 @@ void BoardCore::Unplug() {
     if (!plugged_) return;
     plugged_ = false;
     ++plugEpoch_;  // every handle opened so far is dead for good
-    FailEverythingPending(1167);
+    if (!faults_.keepPendingOnUnplug) FailEverythingPending(1167);
     readArm_.reset();
     writeArm_.reset();
     reportDue_ = false;
@@ -346,6 +346,13 @@ void BoardCore::SetCancelDelay(std::uint32_t ms) {
     std::lock_guard lock(mu_);
     FaultSet f = faults_;
     f.cancelDelayMs = ms;
+    SetFaultsLocked(f);
+}
+
+void BoardCore::SetKeepPendingOnUnplug(bool keep) {
+    std::lock_guard lock(mu_);
+    FaultSet f = faults_;
+    f.keepPendingOnUnplug = keep;
     SetFaultsLocked(f);
 }
 

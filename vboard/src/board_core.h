@@ -56,6 +56,7 @@ class BoardCore {
     void SetPipeOpenError(int pipe, std::uint32_t error);
     void SetDeviceOpenError(std::uint32_t error);
     void SetCancelDelay(std::uint32_t ms);
+    void SetKeepPendingOnUnplug(bool keep);
     void ClearFaults();
     FaultSet Faults() const;
     Eeprom EepromContents() const;

@@ -41,6 +41,7 @@ std::string FaultList(const FaultSet& f) {
     if (f.deviceOpenError) out += "device openfail " + std::to_string(f.deviceOpenError) + "\n";
     out += f.cancelDelayMs == kCancelIgnored ? "cancel ignore\n"
                                              : "cancel delay " + std::to_string(f.cancelDelayMs) + "\n";
+    out += f.keepPendingOnUnplug ? "unplug keep\n" : "unplug fail\n";
     return out;
 }
 
@@ -85,12 +86,20 @@ ParsedCommand FaultCommand(const std::vector<std::string>& w) {
         });
     }
 
+    if (targetName == "unplug") {
+        if ((mode != "keep" && mode != "fail") || !arg.empty()) return Usage("usage: fault unplug keep|fail");
+        return Act([keep = mode == "keep"](Board& board) {
+            board.SetKeepPendingOnUnplug(keep);
+            return Ok();
+        });
+    }
+
     std::optional<Target> target = ParseTarget(targetName);
     if (!target && targetName.rfind("pipe", 0) == 0) target = ParseTarget(ToUpper(targetName));
     const bool isDevice = targetName == "device";
     if (!target && !isDevice)
         return Usage("unknown target " + targetName +
-                     " (PIPE00..PIPE03, reset, transfer, type, device, cancel)");
+                     " (PIPE00..PIPE03, reset, transfer, type, device, cancel, unplug)");
 
     if (mode == "openfail" || mode == "openok") {
         const int pipe = target ? static_cast<int>(*target) : -1;
@@ -222,6 +231,8 @@ const char* CommandHelp() {
            "  fault PIPE0N|device openfail [ERR] (2) | openok\n"
            "  fault cancel delay MS  a cancelled request ends (995) MS ms after the cancel\n"
            "  fault cancel ignore    cancels change nothing: a request ends as if none had come\n"
+           "  fault unplug keep|fail an unplug leaves pending requests pending (keep), or ends\n"
+           "                         them with error 1167 (fail, as a driver does)\n"
            "  faults [clear]         list the faults, or clear them all\n"
            "  eeprom dump            the EEPROM as 16 lines of 16 bytes\n"
            "  eeprom load FILE|HEX   replace all 256 bytes (FILE: 256 raw bytes, or hex text)\n"

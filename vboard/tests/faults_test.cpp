@@ -172,6 +172,30 @@ TEST_F(FaultTest, IgnoredCancelsLeaveTheRequestAsItWas) {
     EXPECT_EQ(digits->WaitDone(3).error, 995u);
 }
 
+// An unplug ends what is pending with 1167, as a driver does on a surprise removal; with
+// "fault unplug keep" it stays pending (a driver that completes nothing), until its handle closes.
+TEST_F(FaultTest, AnUnplugEndsPendingRequestsUnlessTheyAreKept) {
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "keep" : "fail");
+        EXPECT_TRUE(board_->Execute(keep ? "fault unplug keep" : "fault unplug fail").ok);
+        EXPECT_NE(board_->Execute("faults").text.find(keep ? "unplug keep" : "unplug fail"), std::string::npos);
+        auto pipe = OpenHandle(*board_, "PIPE02");
+        pipe->Start(ReadRequest(1, 4));
+        pipe->Barrier();
+        board_->Unplug();
+        if (keep) {
+            pipe->Barrier();
+            int ended = 0;  // the first round's read, ended by its unplug
+            for (const auto& e : board_->TrafficLog()) ended += e.op == LogOp::Read && e.status == LogStatus::Completed;
+            EXPECT_EQ(ended, 1) << "the read ended at the unplug";
+        } else {
+            EXPECT_EQ(pipe->WaitDone(1).error, 1167u);
+        }
+        board_->Plug();
+    }
+    EXPECT_FALSE(board_->Execute("fault unplug later").ok);
+}
+
 TEST_F(FaultTest, TheTrafficLogTellsWhatHappened) {
     auto pipe = OpenHandle(*board_, "PIPE02");
     pipe->Start(ReadRequest(7, 16));

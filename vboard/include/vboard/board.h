@@ -90,6 +90,8 @@ class Board {
     void SetPipeOpenError(int pipe, std::uint32_t error);  // pipe 0..3; 0 = opens
     void SetDeviceOpenError(std::uint32_t error);
     void SetCancelDelay(std::uint32_t ms);
+    // FaultSet::keepPendingOnUnplug.
+    void SetKeepPendingOnUnplug(bool keep);
     void ClearFaults();
     FaultSet Faults() const;
 

@@ -72,6 +72,9 @@ struct FaultSet {
     std::array<std::uint32_t, kPipeCount> pipeOpenError{};  // 0 = the pipe opens
     std::uint32_t deviceOpenError = 0;                      // 0 = the device opens
     std::uint32_t cancelDelayMs = 0;                        // time from CANCEL to its DONE 995
+    // An unplug leaves pending requests pending (a driver that completes nothing on a surprise
+    // removal) instead of ending them with 1167.
+    bool keepPendingOnUnplug = false;
     friend bool operator==(const FaultSet&, const FaultSet&) = default;
 };
 
