@@ -39,9 +39,10 @@ const afx::ControlTemplate kMainControls[] = {
     afx::LText("当前时间：", IDC_STATIC, 22, 121, 41, 8),
     afx::LText("00 : 00 : 00", IDC_CLOCK, 77, 121, 49, 8),
     afx::Control("", IDC_STATIC, afx::ControlClass::Static, SS_GRAYRECT, 0, 145, 318, 1),
-    afx::LText("Tesmor 1.0 版：USB 实验板按键与时钟工具", IDC_STATIC, 15, 151, 281, 8),
+    // The rectangles are the layout's; the texts are chosen to fit them.
+    afx::LText("Tesmor 1.0 版 按键时钟工具", IDC_STATIC, 15, 151, 113, 8),
     afx::LText("帮助：数值为十六进制，最多 8 位；灯随实验板的按键亮灭", IDC_STATIC, 15, 164, 281, 8),
-    afx::LText("本工具并非实验板厂商出品，不提供任何担保。", IDC_STATIC, 13, 179, 283, 8),
+    afx::LText("本工具并非实验板厂商出品，不提供任何担保。", IDC_STATIC, 13, 179, 229, 8),
 };
 
 const afx::ControlTemplate kAboutControls[] = {

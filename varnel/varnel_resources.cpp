@@ -38,9 +38,10 @@ const afx::ControlTemplate kMainControls[] = {
 
     // Separator and footer.
     afx::Control("", IDC_STATIC, afx::ControlClass::Static, SS_GRAYRECT, 0, 241, 255, 1),
-    afx::LText("Varnel 1.0 版：USB 实验板 E2PROM 读写工具", IDC_STATIC, 9, 248, 237, 8),
-    afx::LText("帮助：数据为十六进制，起始地址和长度为十进制", IDC_STATIC, 10, 261, 236, 8),
-    afx::LText("本工具并非实验板厂商出品，不提供任何担保。", IDC_STATIC, 14, 276, 232, 8),
+    // The rectangles are the layout's; the texts are chosen to fit them.
+    afx::LText("Varnel 1.0 版：USB 实验板 E2PROM 读写工具", IDC_STATIC, 9, 248, 213, 8),
+    afx::LText("帮助：数据为十六进制，起始地址和长度为十进制", IDC_STATIC, 10, 261, 182, 8),
+    afx::LText("本工具并非实验板厂商出品，不提供任何担保。", IDC_STATIC, 14, 276, 226, 8),
 };
 
 const afx::ControlTemplate kAboutControls[] = {

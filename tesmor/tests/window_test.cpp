@@ -21,6 +21,7 @@
 #include "board_link.h"
 #include "child_process.h"
 #include "close_wait.h"
+#include "layout_table.h"
 #include "tesmor_dlg.h"
 #include "tesmor_resources.h"
 #include "vboard_testing/private_bus.h"
@@ -166,6 +167,21 @@ class TesmorWindow : public ::testing::Test {
     // The poller is waiting for the board's next report.
     bool Polling() { return StillPending(*board_, "PIPE00"); }
 };
+
+// The main dialog and the about box as the layout gives them: a text of ours never moves a
+// control, and every static text fits its rectangle as the dialog draws it.
+TEST_F(TesmorWindow, TheDialogsAreLaidOutAsTheTableSaysAndTheirTextsFit) {
+    EXPECT_EQ(TemplateLayoutLines({IDD_MAIN, IDD_ABOUTBOX}), ReadLayoutTable(VT_LAYOUT_TABLE));
+    CTesmorDlg dlg;
+    RunDialog(dlg, [&] {
+        EXPECT_EQ(TextsWiderThanTheirControls(*Shown()), std::vector<std::string>{});
+        afx::testing::OnNextDialogShown([&](CDialog& about) {
+            EXPECT_EQ(TextsWiderThanTheirControls(*Shown()), std::vector<std::string>{});
+            about.EndDialog(IDOK);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    });
+}
 
 TEST_F(TesmorWindow, WindowAtStart) {
     ASSERT_TRUE(AddBoard());

@@ -57,6 +57,15 @@ if(TARGET boardctl)
       ${allowed} -DSUBSYSTEM=console -P ${vt_checks_dir}/check_pe.cmake)
 endif()
 
+# The dialogs in the resources against the tool's layout table (every id, class, style and
+# rectangle; the same table the Linux window tests compare the templates with).
+foreach(tool ${vt_tools})
+  vt_windows_layout(${tool} layout)
+  add_test(NAME windows.layout.${tool}
+    COMMAND ${CMAKE_COMMAND} -DLAYOUT=${layout} -DTABLE=${CMAKE_SOURCE_DIR}/${tool}/tests/layout_table.txt
+      -P ${vt_checks_dir}/check_layout_table.cmake)
+endforeach()
+
 # The resources, listed by icoutils' wrestool: the dialogs 100 and 102, icon 128, Tesmor's
 # bitmaps 129 and 130 and the version, all in language 2052.
 find_program(VT_WRESTOOL wrestool)

@@ -8,6 +8,7 @@
 
 #include <afx_testing.h>
 
+#include "layout_table.h"
 #include "tool_shell.h"
 #include "window_fixture.h"
 
@@ -63,6 +64,21 @@ TEST_F(VarnelShell, TheSystemCommandOpensTheAboutBoxOnlyForItsOwnNumber) {
     });
     EXPECT_FALSE(aboutShown);
     afx::testing::OnNextDialogShown(nullptr);
+}
+
+// The main dialog and the about box as the layout gives them: a text of ours never moves a
+// control, and every static text fits its rectangle as the dialog draws it.
+TEST_F(VarnelShell, TheDialogsAreLaidOutAsTheTableSaysAndTheirTextsFit) {
+    EXPECT_EQ(TemplateLayoutLines({IDD_MAIN, IDD_ABOUTBOX}), ReadLayoutTable(VT_LAYOUT_TABLE));
+    driver.Run(dlg, [&](CVarnelDlg&) {
+        EXPECT_EQ(TextsWiderThanTheirControls(*QApplication::activeModalWidget()), std::vector<std::string>{});
+        afx::testing::OnNextDialogShown([&](CDialog& about) {
+            EXPECT_EQ(TextsWiderThanTheirControls(*QApplication::activeModalWidget()),
+                      std::vector<std::string>{});
+            about.EndDialog(IDOK);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    });
 }
 
 }  // namespace
