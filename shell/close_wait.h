@@ -22,10 +22,13 @@ constexpr UINT kCloseBoundExitCode = 3;
 // checked for the close just before), and that request is cut short at the next one.
 constexpr DWORD kRecancelMs = 10;
 
-// WaitForSingleObject, or AfxWaitServingCalls on the window's thread.
-using ThreadWait = DWORD (*)(HANDLE, DWORD);
+// A wait for any one of several threads, as WaitForMultipleObjects without bWaitAll:
+// WaitForAnyThread, or AfxWaitServingCalls on the window's thread.
+using ThreadWait = DWORD (*)(DWORD count, const HANDLE* threads, DWORD ms);
+DWORD WaitForAnyThread(DWORD count, const HANDLE* threads, DWORD ms);
 
 // Waits for every thread, up to boundMs for all of them together, calling cancelAgain every
-// kRecancelMs meanwhile. True when every thread has ended.
+// kRecancelMs meanwhile. Each wait is one call for all the threads still running, so a
+// thread's end is taken as it comes. True when every thread has ended.
 bool WaitForWorkersWithin(const std::vector<HANDLE>& threads, DWORD boundMs,
                           const std::function<void()>& cancelAgain, ThreadWait wait);

@@ -44,7 +44,7 @@ void BM_CloseWhileThePollerWaits(benchmark::State& state) {
                                       canceller.CancelAll();
                                       WaitForWorkersWithin(
                                           {thread}, kCloseWaitMs, [&] { canceller.CancelAll(); },
-                                          WaitForSingleObject);
+                                          WaitForAnyThread);
                                   }});
 }
 

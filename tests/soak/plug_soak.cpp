@@ -200,6 +200,7 @@ void Cycle(const BoardProcess& board, std::mt19937& random, TesmorSide& tesmor, 
             job.length = 1 + static_cast<std::int32_t>(r() % 64);
             for (auto& b : job.data) b = static_cast<unsigned char>(r());
             job.ticket = varnel.Jobs().JobStarted();
+            DevicePath.CopyTo(job.devicePath);  // as the window does at the click
             Worker worker(r() % 2 ? ReadWorker : WriteWorker, &job);
         }
     });

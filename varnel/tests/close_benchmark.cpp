@@ -32,6 +32,7 @@ void BM_CloseWhileAReadStalls(benchmark::State& state) {
                                   [&] {
                                       owner.Jobs().Open();
                                       job.ticket = owner.Jobs().JobStarted();
+                                      DevicePath.CopyTo(job.devicePath);
                                       return CreateThread(nullptr, 0, RunRead, &job, 0, nullptr);
                                   },
                               .close =
@@ -39,7 +40,7 @@ void BM_CloseWhileAReadStalls(benchmark::State& state) {
                                       owner.Jobs().BeginClose();
                                       WaitForWorkersWithin(
                                           {thread}, kCloseWaitMs, [&] { owner.Jobs().Handles().CancelAll(); },
-                                          WaitForSingleObject);
+                                          WaitForAnyThread);
                                   }});
 }
 

@@ -23,6 +23,10 @@ bool CallOnWindowThread(HWND hwnd, const std::function<void()>& fn);
 void ServePendingCalls();
 // Window thread: returns when a call is waiting or after ms milliseconds.
 void WaitForPendingCall(DWORD ms);
+// Window thread: one wait for any of the handles (at most MAXIMUM_WAIT_OBJECTS - 1) and for a
+// call: WAIT_OBJECT_0 + i when handles[i] is signalled, WAIT_OBJECT_0 + count when a call
+// waits to be served, WAIT_TIMEOUT after ms milliseconds, WAIT_FAILED.
+DWORD WaitForObjectsOrCall(DWORD count, const HANDLE* handles, DWORD ms);
 
 // ---- windows (window thread only, hwnd live) -------------------------------------
 INT_PTR RunModal(CDialog& dlg, const afx::DialogTemplate& tmpl);

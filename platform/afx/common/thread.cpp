@@ -56,20 +56,23 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int, UIN
 }
 
 DWORD AfxWaitServingCalls(HANDLE hHandle, DWORD dwMilliseconds) {
-    if (!afx::backend::IsWindowThread()) return WaitForSingleObject(hHandle, dwMilliseconds);
+    return AfxWaitServingCalls(1, &hHandle, dwMilliseconds);
+}
+
+DWORD AfxWaitServingCalls(DWORD nCount, const HANDLE* lpHandles, DWORD dwMilliseconds) {
+    if (!afx::backend::IsWindowThread()) return WaitForMultipleObjects(nCount, lpHandles, FALSE, dwMilliseconds);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(dwMilliseconds);
     for (;;) {
         afx::backend::ServePendingCalls();
-        DWORD r = WaitForSingleObject(hHandle, 0);
-        if (r != WAIT_TIMEOUT) return r;
-        DWORD slice = 5;
+        DWORD left = INFINITE;
         if (dwMilliseconds != INFINITE) {
-            auto left =
+            const auto ms =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return WAIT_TIMEOUT;
-            if (left < slice) slice = static_cast<DWORD>(left);
+            left = static_cast<DWORD>(ms > 0 ? ms : 0);
         }
-        afx::backend::WaitForPendingCall(slice);
+        // One wait for a thread's end and a worker's call alike: whichever comes first wakes it.
+        const DWORD r = afx::backend::WaitForObjectsOrCall(nCount, lpHandles, left);
+        if (r != WAIT_OBJECT_0 + nCount) return r;
     }
 }

@@ -64,3 +64,7 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
 // for a worker that is still updating the window. On any other thread it is a
 // plain WaitForSingleObject.
 DWORD AfxWaitServingCalls(HANDLE hHandle, DWORD dwMilliseconds);
+// The same for any one of nCount handles (fewer than MAXIMUM_WAIT_OBJECTS), as
+// WaitForMultipleObjects without bWaitAll: WAIT_OBJECT_0 + the index of the one that
+// ended the wait, WAIT_TIMEOUT or WAIT_FAILED.
+DWORD AfxWaitServingCalls(DWORD nCount, const HANDLE* lpHandles, DWORD dwMilliseconds);

@@ -58,6 +58,10 @@ void ServePendingCalls() { afx::qt::ServePendingCalls(); }
 
 void WaitForPendingCall(DWORD ms) { afx::qt::WaitForPendingCall(ms); }
 
+DWORD WaitForObjectsOrCall(DWORD count, const HANDLE* handles, DWORD ms) {
+    return afx::qt::WaitForObjectsOrCall(count, handles, ms);
+}
+
 void EndModal(HWND dlg, int result) {
     auto rec = afx::qt::FindWindow(dlg);
     if (!rec || rec->kind != Kind::Dialog || !rec->widget) return;

@@ -26,6 +26,8 @@ struct Table {
     std::unordered_map<HWND, std::shared_ptr<Window>> windows;
     std::deque<std::shared_ptr<PendingCall>> queue;
     std::uintptr_t nextHandle = 0x10000;
+    // Set with every queued call, so that one wait can take both a call and a thread's end.
+    HANDLE callQueued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 };
 
 // Lives as long as the process: workers may still call while static objects are destroyed.
@@ -33,6 +35,9 @@ Table& TheTable() {
     static Table* table = new Table;
     return *table;
 }
+
+// Made with the program, so that its event is there before anyone counts handles.
+[[maybe_unused]] const Table& kTableAtStart = TheTable();
 
 bool OnWindowThread() {
     QCoreApplication* app = QCoreApplication::instance();
@@ -89,6 +94,7 @@ bool CallOnWindowThread(HWND handle, const std::function<void()>& fn) {
         t.queue.push_back(call);
     }
     t.arrived.notify_all();
+    SetEvent(t.callQueued);
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [] { ServePendingCalls(); }, Qt::QueuedConnection);
     std::unique_lock lock(t.mutex);
@@ -123,6 +129,22 @@ void ServePendingCalls() {
         // The window may have gone between queueing and now; then the call does nothing.
         if (FindWindow(call->target)) (*call->fn)();
     }
+}
+
+DWORD WaitForObjectsOrCall(DWORD count, const HANDLE* handles, DWORD ms) {
+    Table& t = TheTable();
+    {
+        std::lock_guard lock(t.mutex);
+        if (!t.queue.empty()) return WAIT_OBJECT_0 + count;
+    }
+    if (count >= MAXIMUM_WAIT_OBJECTS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    HANDLE all[MAXIMUM_WAIT_OBJECTS];
+    std::copy(handles, handles + count, all);
+    all[count] = t.callQueued;
+    return WaitForMultipleObjects(count + 1, all, FALSE, ms);
 }
 
 void WaitForPendingCall(unsigned ms) {

@@ -57,5 +57,7 @@ void RemoveDialog(HWND dialog);
 bool CallOnWindowThread(HWND handle, const std::function<void()>& fn);
 void ServePendingCalls();
 void WaitForPendingCall(unsigned ms);
+// afx::backend::WaitForObjectsOrCall.
+DWORD WaitForObjectsOrCall(DWORD count, const HANDLE* handles, DWORD ms);
 
 }  // namespace afx::qt

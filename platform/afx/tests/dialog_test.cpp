@@ -337,7 +337,12 @@ class DialogTest : public QObject {
             QVERIFY(t);
             t->m_bAutoDelete = FALSE;
             t->ResumeThread();
-            QCOMPARE(AfxWaitServingCalls(t->m_hThread, 60000), DWORD(WAIT_OBJECT_0));
+            // One wait for several threads, serving the worker's calls: the one that ended is named.
+            HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            const HANDLE waits[2] = {never, t->m_hThread};
+            QCOMPARE(AfxWaitServingCalls(2, waits, 60000), DWORD(WAIT_OBJECT_0 + 1));
+            QCOMPARE(AfxWaitServingCalls(1, waits, 20), DWORD(WAIT_TIMEOUT));
+            CloseHandle(never);
             delete t;
             QCOMPARE(Item<QLineEdit>(kStart)->text(), QString("42"));
             QVERIFY(!Item(kRead)->isEnabled());

@@ -90,4 +90,8 @@ void ServePendingCalls() {
 
 void WaitForPendingCall(DWORD ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_SENDMESSAGE, 0); }
 
+DWORD WaitForObjectsOrCall(DWORD count, const HANDLE* handles, DWORD ms) {
+    return MsgWaitForMultipleObjectsEx(count, handles, ms, QS_SENDMESSAGE, 0);
+}
+
 }  // namespace afx::backend

@@ -133,6 +133,7 @@ typedef struct _OVERLAPPED {
 #define WAIT_ABANDONED 0x00000080u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64
 
 // ---- error codes -------------------------------------------------------------
 #define ERROR_SUCCESS 0L
@@ -200,6 +201,10 @@ WINAPI_BOARD_KERNEL32_CALLS(WINAPI_DECLARE_CALL)
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
                            LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
                            DWORD dwCreationFlags, LPDWORD lpThreadId);
+// Waits for any one of the handles (bWaitAll FALSE; TRUE is not supported here and fails
+// with ERROR_NOT_SUPPORTED): WAIT_OBJECT_0 + the index of the first one signalled.
+DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                    DWORD dwMilliseconds);
 BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
                             HANDLE hTargetProcessHandle, LPHANDLE lpTargetHandle,
                             DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);

@@ -2,28 +2,90 @@
 #include "event.h"
 
 #include <chrono>
+#include <cstdint>
 
 #include "objects.h"
 
 namespace winapi_impl {
 
+namespace {
+
+// What a wait for any of several events sleeps on: every Set counts one more setting and
+// wakes them all; each then looks at its own events again.
+struct AnySetting {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::uint64_t count = 0;
+};
+
+AnySetting& Settings() {
+    static AnySetting settings;
+    return settings;
+}
+
+void CountSetting() {
+    AnySetting& s = Settings();
+    {
+        std::lock_guard<std::mutex> hold(s.lock);
+        ++s.count;
+    }
+    s.changed.notify_all();
+}
+
+}  // namespace
+
 void Event::Set() {
-    std::lock_guard<std::mutex> hold(lock_);
-    set_ = true;
-    if (manual_)
-        changed_.notify_all();
-    else
-        changed_.notify_one();
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        set_ = true;
+        if (manual_)
+            changed_.notify_all();
+        else
+            changed_.notify_one();
+    }
+    CountSetting();
 }
 
 void Event::SetAfter(const std::function<void()>& publish) {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        publish();
+        set_ = true;
+        if (manual_)
+            changed_.notify_all();
+        else
+            changed_.notify_one();
+    }
+    CountSetting();
+}
+
+bool Event::TryWait() {
     std::lock_guard<std::mutex> hold(lock_);
-    publish();
-    set_ = true;
-    if (manual_)
-        changed_.notify_all();
-    else
-        changed_.notify_one();
+    if (!set_) return false;
+    if (!manual_) set_ = false;
+    return true;
+}
+
+int Event::WaitAny(const std::vector<Event*>& events, DWORD timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    AnySetting& s = Settings();
+    for (;;) {
+        std::uint64_t seen;
+        {
+            std::lock_guard<std::mutex> hold(s.lock);
+            seen = s.count;
+        }
+        // A Set after `seen` was read changes the count, so the sleep below does not miss it.
+        for (std::size_t i = 0; i < events.size(); ++i)
+            if (events[i]->TryWait()) return static_cast<int>(i);
+        std::unique_lock<std::mutex> hold(s.lock);
+        const auto changed = [&] { return s.count != seen; };
+        if (timeoutMs == INFINITE)
+            s.changed.wait(hold, changed);
+        else if (!s.changed.wait_until(hold, deadline, changed))
+            return -1;
+    }
 }
 
 void Event::Reset() {
@@ -91,6 +153,33 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         return WAIT_FAILED;
     }
     return signal->Wait(dwMilliseconds) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                    DWORD dwMilliseconds) {
+    if (bWaitAll) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return WAIT_FAILED;
+    }
+    if (nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || lpHandles == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    // The objects are held for the whole wait: a handle closed meanwhile cannot free them.
+    std::vector<std::shared_ptr<winapi_impl::Object>> objects;
+    std::vector<winapi_impl::Event*> events;
+    for (DWORD i = 0; i < nCount; ++i) {
+        auto object = HandleTable::Instance().Find(lpHandles[i]);
+        winapi_impl::Event* signal = object ? object->Signal() : nullptr;
+        if (signal == nullptr) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        objects.push_back(std::move(object));
+        events.push_back(signal);
+    }
+    const int index = winapi_impl::Event::WaitAny(events, dwMilliseconds);
+    return index < 0 ? WAIT_TIMEOUT : WAIT_OBJECT_0 + static_cast<DWORD>(index);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace winapi_impl {
 
@@ -20,6 +21,12 @@ class Event {
     // True when the event is (or becomes) set within timeoutMs; INFINITE waits without
     // limit. An automatic-reset event is cleared by the wait that sees it set.
     bool Wait(DWORD timeoutMs);
+    // True when the event is set now (an automatic-reset one is cleared by it).
+    bool TryWait();
+
+    // Waits for any of the events: the index of the first one set, or -1 when none was set
+    // within timeoutMs (INFINITE waits without limit).
+    static int WaitAny(const std::vector<Event*>& events, DWORD timeoutMs);
 
   private:
     std::mutex lock_;

@@ -44,6 +44,44 @@ TEST(Events, ASetFromAnotherThreadEndsAnInfiniteWait) {
     CloseHandle(event);
 }
 
+// A wait for any of several objects: the first one set counts (an automatic-reset event is
+// taken by it, a manual one stays set), a thread counts when it ends, and a wait that cannot
+// be made says so.
+TEST(Events, AWaitForAnyTakesTheFirstObjectSet) {
+    HANDLE manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE automatic = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE both[2] = {manual, automatic};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 10), WAIT_TIMEOUT);
+    SetEvent(automatic);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_TIMEOUT) << "the wait took the automatic event";
+    SetEvent(manual);
+    SetEvent(automatic);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0) << "the lowest index first";
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0) << "a manual event stays set";
+    ResetEvent(manual);
+    EXPECT_EQ(WaitForMultipleObjects(1, &automatic, FALSE, 0), WAIT_OBJECT_0);
+
+    HANDLE thread = CreateThread(
+        nullptr, 0, [](LPVOID) -> DWORD { Sleep(20); return 0; }, nullptr, 0, nullptr);
+    HANDLE waits[3] = {manual, thread, automatic};
+    EXPECT_EQ(WaitForMultipleObjects(3, waits, FALSE, INFINITE), WAIT_OBJECT_0 + 1);
+    // A set from another thread ends an infinite wait too.
+    HANDLE setter = CreateThread(
+        nullptr, 0, [](LPVOID e) -> DWORD { return SetEvent(static_cast<HANDLE>(e)) ? 0 : 1; }, automatic, 0,
+        nullptr);
+    HANDLE two[2] = {manual, automatic};
+    EXPECT_EQ(WaitForMultipleObjects(2, two, FALSE, INFINITE), WAIT_OBJECT_0 + 1);
+    WaitForSingleObject(setter, INFINITE);
+
+    HANDLE bad[2] = {manual, reinterpret_cast<HANDLE>(0x1234)};
+    EXPECT_EQ(WaitForMultipleObjects(2, bad, FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_FAILED) << "waiting for all is not offered";
+    EXPECT_EQ(WaitForMultipleObjects(0, both, FALSE, 0), WAIT_FAILED);
+    for (HANDLE h : {manual, automatic, thread, setter}) CloseHandle(h);
+}
+
 TEST(Handles, StaleAndForeignHandlesAreRefused) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(CloseHandle(event));
