@@ -1,14 +1,16 @@
 #include "bus_watcher.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vbus/bus_dir.h>
 #include <winapi_standin.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileSystemWatcher>
-#include <fstream>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "modal_stack.h"
@@ -21,15 +23,26 @@ namespace {
 // replacement renews) of each board whose socket is there and whose state is "plugged".
 using BusPicture = std::set<std::pair<int, ino_t>>;
 
+// The inode and the text of one state file, both of the same file: the one opened. (A stat of
+// the name and a read after it could see the old file's inode and the new file's text when a
+// board replaces it in between; the next look then saw the new inode, and one plug became two
+// device changes.)
+bool PluggedState(const std::string& path, ino_t& inode) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat info {};
+    char text[16] = {};
+    const bool read = ::fstat(fd, &info) == 0 && ::read(fd, text, sizeof text - 1) >= 0;
+    ::close(fd);
+    inode = info.st_ino;
+    return read && std::string_view(text).substr(0, std::string_view(text).find('\n')) == "plugged";
+}
+
 BusPicture PictureOf(const std::string& dir) {
     BusPicture picture;
     for (int slot : vbus::ListSlots(dir)) {
-        const std::string state = vbus::StatePath(dir, slot);
-        struct stat info {};
-        if (::stat(state.c_str(), &info) != 0) continue;
-        std::ifstream file(state);
-        std::string line;
-        if (std::getline(file, line) && line == "plugged") picture.insert({slot, info.st_ino});
+        ino_t inode = 0;
+        if (PluggedState(vbus::StatePath(dir, slot), inode)) picture.insert({slot, inode});
     }
     return picture;
 }
