@@ -9,7 +9,7 @@ foreach(var LAYOUT TABLE)
 endforeach()
 
 file(STRINGS "${LAYOUT}" written REGEX "^(dialog|control) ")
-file(STRINGS "${TABLE}" rows)
+file(STRINGS "${TABLE}" rows ENCODING UTF-8)
 set(table "")
 foreach(row IN LISTS rows)
   string(REGEX REPLACE "#.*$" "" row "${row}")
