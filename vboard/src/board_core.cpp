@@ -60,7 +60,7 @@ bool BoardCore::Start(std::string* why) {
 
     eepromPath_ = options_.eepromFile.empty() ? DefaultEepromPath(slot) : options_.eepromFile;
     if (eepromPath_.empty()) return fail("no place for the EEPROM file: set HOME or give one");
-    switch (LoadEepromFile(eepromPath_, eeprom_, reason)) {
+    switch (LoadEepromFile(eepromPath_, !options_.eepromFile.empty(), eeprom_, reason)) {
         case EepromLoad::Refused:
             return fail(reason);
         case EepromLoad::Missing:

@@ -22,10 +22,23 @@ std::string DefaultEepromPath(int slot) {
     return base + "/vboard/board-" + std::to_string(slot) + ".eeprom";
 }
 
-EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why) {
-    vbus::RemoveStaleTemporaries(path);  // of a board killed while it wrote
+EepromLoad LoadEepromFile(std::string& path, bool named, Eeprom& data, std::string& why) {
     std::error_code ec;
-    const auto status = fs::status(path, ec);
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        if (!named) {
+            why = "EEPROM file " + path +
+                  " is a symbolic link; refusing to write through it (name it with --eeprom to use it)";
+            return EepromLoad::Refused;
+        }
+        const fs::path target = fs::weakly_canonical(path, ec);
+        if (ec) {
+            why = "cannot follow the EEPROM file's link " + path + ": " + ec.message();
+            return EepromLoad::Refused;
+        }
+        path = target.string();
+    }
+    vbus::RemoveStaleTemporaries(path);  // of a board killed while it wrote
+    const auto status = fs::symlink_status(path, ec);
     if (ec || status.type() == fs::file_type::not_found) return EepromLoad::Missing;
     if (status.type() != fs::file_type::regular) {
         why = "EEPROM file " + path + " is not a regular file";

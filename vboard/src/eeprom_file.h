@@ -14,8 +14,11 @@ std::string DefaultEepromPath(int slot);
 enum class EepromLoad { Loaded, Missing, Refused };
 
 // Removes what writes of a killed board left beside the file first.
-// Missing leaves `data` alone. Refused (a file of another size, a directory, unreadable) says why.
-EepromLoad LoadEepromFile(const std::string& path, Eeprom& data, std::string& why);
+// Missing leaves `data` alone. Refused (a file of another size, not a regular file, unreadable)
+// says why. A symbolic link is refused unless the user named it (`named`: --eeprom); a named
+// one is followed, and `path` becomes its target's, so that writes replace the target and the
+// link stays.
+EepromLoad LoadEepromFile(std::string& path, bool named, Eeprom& data, std::string& why);
 
 // Replaces the file atomically, creating its directory when needed; with `sync` it is flushed
 // to disk as well (see vbus::ReplaceFileAtomically).

@@ -14,6 +14,8 @@ PrivateBus::PrivateBus(const std::string& prefix) {
     dir_ = (std::filesystem::temp_directory_path() / name).string();
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
+    // A bus directory is its owner's alone.
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
     standin::SetBusDirectory(dir_);
 }
 

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -87,13 +88,24 @@ std::unique_ptr<Listener> ListenUnix(const std::string& socketPath, std::string&
         why = "another board answers on " + socketPath;
         return nullptr;
     }
-    ::unlink(socketPath.c_str());  // stale file of a board that died
+    // The socket of a board that died; anything else at that name is not ours to remove.
+    struct stat existing {};
+    if (::lstat(socketPath.c_str(), &existing) == 0) {
+        if (!S_ISSOCK(existing.st_mode)) {
+            why = socketPath + " is there and is no board's socket; remove it or use another bus directory";
+            return nullptr;
+        }
+        ::unlink(socketPath.c_str());
+    }
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         why = std::string("socket: ") + std::strerror(errno);
         return nullptr;
     }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+    // The owner's alone whatever the umask: never wider from its creation on (the socket's own
+    // mode bounds the file's), and exactly 0600 once it is there, before anyone can connect.
+    if (::fchmod(fd, 0600) != 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0) {
         why = "bind " + socketPath + ": " + std::strerror(errno);
         ::close(fd);
         return nullptr;

@@ -1,8 +1,11 @@
 // The bus directory's checks and the clean-up of temporary files left by killed writers.
 #include "vbus/bus_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,14 +51,15 @@ TEST_F(BusDirTest, CreatesTheDirectoryClosedToOthers) {
     EXPECT_TRUE(CheckBusDirectory(bus));
 }
 
-TEST_F(BusDirTest, RefusesDirectoriesOthersCanWriteOrDoNotBelongToUs) {
+TEST_F(BusDirTest, RefusesDirectoriesOpenToOthersOrNotOurs) {
     const std::string bus = Path("bus");
     ASSERT_EQ(::mkdir(bus.c_str(), 0700), 0);
     Touch(SocketPath(bus, 0));
     Touch(TcpEndpointPath(bus, 0));
     ASSERT_EQ(ListSlots(bus), std::vector<int>{0});
 
-    for (unsigned mode : {0777u, 0770u, 0702u, 01777u}) {
+    // Any access by the group or others, not only writes: a board's secret and sockets are there.
+    for (unsigned mode : {0777u, 0770u, 0702u, 01777u, 0755u, 0710u, 0701u, 0740u}) {
         ASSERT_EQ(::chmod(bus.c_str(), mode), 0);
         std::string why;
         EXPECT_FALSE(EnsureBusDirectory(bus, &why)) << std::oct << mode;
@@ -63,10 +67,10 @@ TEST_F(BusDirTest, RefusesDirectoriesOthersCanWriteOrDoNotBelongToUs) {
         EXPECT_NE(why.find("chmod 700 " + bus), std::string::npos) << why;
         EXPECT_NE(why.find("VBOARD_BUS"), std::string::npos) << why;
         EXPECT_EQ(Mode(bus), mode) << "a refused directory is left as it is";
-        EXPECT_TRUE(ListSlots(bus).empty()) << "no board is listed in a directory others can write";
+        EXPECT_TRUE(ListSlots(bus).empty()) << "no board is listed in a directory open to others";
         EXPECT_TRUE(ListTcpSlots(bus).empty());
     }
-    ASSERT_EQ(::chmod(bus.c_str(), 0755), 0);  // others may look, not write
+    ASSERT_EQ(::chmod(bus.c_str(), 0700), 0);
     EXPECT_TRUE(EnsureBusDirectory(bus));
     EXPECT_EQ(ListSlots(bus), std::vector<int>{0});
 
@@ -93,26 +97,88 @@ TEST_F(BusDirTest, RefusesDirectoriesOthersCanWriteOrDoNotBelongToUs) {
     EXPECT_NE(why.find("not a directory"), std::string::npos) << why;
 }
 
-TEST_F(BusDirTest, RemovesTemporaryFilesOfDeadWritersOnly) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(0);
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);  // its pid is now free: a killed writer's
-    const std::string file = Path("board-0.eeprom");
-    const std::string dead = file + ".tmp" + std::to_string(child);
-    const std::string mine = file + ".tmp" + std::to_string(::getpid());
-    const std::string living = file + ".tmp" + std::to_string(::getppid());
-    const std::string otherFile = Path("board-1.eeprom.tmp") + std::to_string(child);
-    const std::string notOurs = file + ".tmpx1";
-    for (const auto& p : {file, dead, mine, living, otherFile, notOurs}) Touch(p);
+// Cleanup takes only the bus's own temporary files (a hidden name with its mark and a random
+// part) whose writer is gone: a live writer holds the file's lock, wherever its process runs.
+// A user's files, however alike, and files of other names stay.
+TEST_F(BusDirTest, RemovesOnlyItsOwnTemporaryFilesOfWritersThatAreGone) {
+    const std::string file = Path("board.eeprom");
+    const std::string dead = Path(".board.eeprom.vboard-tmp-0123456789abcdef");
+    const std::string held = Path(".board.eeprom.vboard-tmp-fedcba9876543210");
+    const std::string lookalikes[] = {
+        file + ".tmp20240101", file + ".tmp99999", file + ".tmp1",  // a user's, and older versions'
+        Path(".board.eeprom.vboard-tmp-0123"),                      // random part too short
+        Path(".board.eeprom.vboard-tmp-0123456789ABCDEF"),          // not ours: upper case
+        Path(".other.eeprom.vboard-tmp-0123456789abcdef"),          // another file's
+        Path("board.eeprom.vboard-tmp-0123456789abcdef"),           // not hidden
+    };
+    for (const auto& p : lookalikes) Touch(p);
+    Touch(file);
+    Touch(dead);
+    Touch(held);
+    const std::string target = Path("target");
+    Touch(target);
+    const std::string link = Path(".board.eeprom.vboard-tmp-00000000000000aa");
+    fs::create_symlink(target, link);
+
+    // A writer alive in another process holds its file's lock.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        const int fd = ::open(held.c_str(), O_RDONLY);
+        ::flock(fd, LOCK_EX);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
 
     RemoveStaleTemporaries(file);
-    EXPECT_FALSE(fs::exists(dead));
-    for (const auto& p : {file, mine, living, otherFile, notOurs}) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_FALSE(fs::exists(dead)) << "a dead writer's file";
+    EXPECT_TRUE(fs::exists(held)) << "a live writer's file";
+    for (const auto& p : lookalikes) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_TRUE(fs::is_symlink(link)) << "a link is no file of ours";
+    EXPECT_TRUE(fs::exists(target));
 
-    EXPECT_TRUE(ReplaceFileAtomically(file, "new"));  // and a write leaves none of its own
-    EXPECT_FALSE(fs::exists(mine));
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    RemoveStaleTemporaries(file);
+    EXPECT_FALSE(fs::exists(held)) << "its writer has gone";
     RemoveStaleTemporaries(Path("missing/board-0.eeprom"));  // no directory: nothing to do
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+// The write never goes through a planted link, keeps the mode of the file it replaces, makes a
+// new file the owner's alone, and leaves no temporary file.
+TEST_F(BusDirTest, AReplacementNeitherFollowsLinksNorChangesModes) {
+    const std::string file = Path("board.eeprom");
+    const std::string target = Path("target");
+    Touch(target);
+    ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+
+    const mode_t old = ::umask(0);
+    EXPECT_TRUE(ReplaceFileAtomically(file, "new"));
+    ::umask(old);
+    EXPECT_EQ(Mode(file), 0600u);
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    EXPECT_TRUE(ReplaceFileAtomically(file, "newer"));
+    EXPECT_EQ(Mode(file), 0640u) << "the user's mode stays";
+
+    // Links planted at the names a write might use are never followed.
+    for (const auto& entry : {".board.eeprom.vboard-tmp-", "board.eeprom.tmp"})
+        for (int i = 0; i < 3; ++i)
+            fs::create_symlink(target, Path(entry + std::to_string(i) + "0123456789abcde"));
+    EXPECT_TRUE(ReplaceFileAtomically(file, "newest"));
+    std::ifstream in(target);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "x") << "the link's target was written";
+    EXPECT_EQ(Mode(target), 0644u);
+    std::size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(root_)) entries += !fs::is_symlink(e.symlink_status());
+    EXPECT_EQ(entries, 2u) << "the file and the target, no temporary file";
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace vbus {
 std::string DefaultBusDirectory();
 
 // Creates the directory (mode 0700) when missing. On POSIX hosts an existing directory must belong
-// to the user and be closed to other users' writes. False when the directory cannot be used;
+// to the user and be closed to other users. False when the directory cannot be used;
 // `why` then names it and says what to do.
 bool EnsureBusDirectory(const std::string& dir, std::string* why = nullptr);
 
@@ -30,15 +30,18 @@ std::vector<int> ListSlots(const std::string& dir);
 // Slots that have a TCP endpoint file, ascending.
 std::vector<int> ListTcpSlots(const std::string& dir);
 
-// Replaces `path` with `content` atomically (temporary file renamed over `path`): a process
-// killed at any moment leaves the old or the new content whole. With `sync` the file and the
-// rename are also flushed to disk, so that they survive a power cut of the host. On POSIX hosts
-// the file is readable and writable by its owner only.
+// Replaces `path` with `content` atomically: a temporary file of the bus's own (a hidden name
+// beside `path` with a random part, created exclusively and never through a link) renamed over
+// `path`, so that a process killed at any moment leaves the old or the new content whole. With
+// `sync` the file and the rename are also flushed to disk, so that they survive a power cut of
+// the host. On POSIX hosts a new file is readable and writable by its owner only; a file
+// replaced keeps its mode.
 bool ReplaceFileAtomically(const std::string& path, const std::string& content, bool sync = true);
 
 #ifndef _WIN32
-// Removes the temporary files that ReplaceFileAtomically of a process that has died (a board
-// killed in the middle of a write) left beside `path`. Those of live processes stay.
+// Removes, from `path`'s directory, the temporary files of ReplaceFileAtomically for `path`
+// whose writer has died (a board killed in the middle of a write): names of exactly that form,
+// regular files of this user, whose lock no live writer holds. Nothing else is touched.
 void RemoveStaleTemporaries(const std::string& path);
 #endif
 
