@@ -51,13 +51,20 @@ std::optional<Eeprom> ReadFile(const std::string& path) {
     return image;
 }
 
+// The board's own temporary files (a link planted under such a name is not one).
 std::vector<std::string> Temporaries(const std::string& dir) {
     std::vector<std::string> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(dir, ec))
-        if (entry.path().filename().string().find(".tmp") != std::string::npos)
+        if (entry.path().filename().string().find(".vboard-tmp-") != std::string::npos &&
+            !fs::is_symlink(entry.symlink_status()))
             found.push_back(entry.path().filename().string());
     return found;
+}
+
+std::string Content(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // `vboard run` on slot 0 of `bus`, as its own process.
@@ -91,11 +98,25 @@ bool WaitUntilServing(const std::string& bus) {
     return false;
 }
 
+// Beside the EEPROM file a user keeps files that look like temporary ones, and someone has
+// planted links where a write might put its temporary file: the board touches none of them nor
+// what the links point to, whatever it writes and however it is killed.
 TEST(Durability, KilledDuringWritesTheFileIsOldOrNewWholeAndNoTemporaryIsLeft) {
     constexpr int kKills = 25;
     TempDir dir;
     const std::string bus = dir.File("bus"), data = dir.File("data"), log = dir.File("board.log");
     const std::string eeprom = data + "/board-0.eeprom";
+    fs::create_directories(data);
+    const std::string target = dir.File("target");
+    std::ofstream(target) << "not the board's";
+    fs::permissions(target, fs::perms(0644));
+    std::vector<std::string> users;
+    for (const char* name : {"board-0.eeprom.tmp20240101", "board-0.eeprom.tmp99999", "board-0.eeprom.tmp1"}) {
+        users.push_back(data + "/" + name);
+        std::ofstream(users.back()) << name;
+    }
+    for (const char* name : {".board-0.eeprom.vboard-tmp-00000000000000aa", "board-0.eeprom.tmp2"})
+        fs::create_symlink(target, data + "/" + name);
     std::mt19937 random(20261207);
     std::uint32_t acknowledged = 0;  // image 0 is written before the first kill
     int leftBehind = 0;
@@ -144,6 +165,10 @@ TEST(Durability, KilledDuringWritesTheFileIsOldOrNewWholeAndNoTemporaryIsLeft) {
     }
     std::printf("%d kills; %d left a temporary file behind; %u images written\n", kKills, leftBehind,
                 acknowledged);
+    for (const auto& user : users) EXPECT_EQ(Content(user), fs::path(user).filename().string()) << user;
+    EXPECT_EQ(Content(target), "not the board's");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0644));
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(eeprom))) << "the EEPROM file is the board's own";
 }
 
 }  // namespace

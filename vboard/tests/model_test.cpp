@@ -1,6 +1,7 @@
 // The board model as a client sees it through the bus: opens, EEPROM, reports, display, type.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -127,6 +128,47 @@ TEST(BoardEeprom, AFileOfTheWrongSizeIsRefusedAndLeftAlone) {
     EXPECT_EQ(std::filesystem::file_size(o.eepromFile), 19u);
     EXPECT_TRUE(vbus::ListSlots(o.busDir).empty());
     EXPECT_FALSE(std::filesystem::exists(vbus::StatePath(o.busDir, 0)));
+}
+
+// The EEPROM file at the default place may not be a link (someone else may have put it there);
+// one the user names with --eeprom is followed: the writes replace its target, the link stays,
+// and the target keeps its mode. A directory is refused wherever it is.
+TEST(BoardEeprom, ALinkIsFollowedOnlyWhenTheUserNamedIt) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string target = dir.File("image.bin");
+    std::ofstream(target, std::ios::binary) << std::string(256, '\x11');
+    fs::permissions(target, fs::perms(0640));
+
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const std::string saved = oldData ? oldData : "";
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    fs::create_directories(dir.File("vboard"));
+    fs::create_symlink(target, dir.File("vboard/board-7.eeprom"));
+    auto o = TestOptions(dir);
+    o.eepromFile.clear();
+    o.slot = 7;
+    Board byDefault(o);
+    std::string why;
+    EXPECT_FALSE(byDefault.Start(&why));
+    EXPECT_NE(why.find("symbolic link"), std::string::npos) << why;
+    EXPECT_NE(why.find("--eeprom"), std::string::npos) << why;
+    oldData ? ::setenv("XDG_DATA_HOME", saved.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+
+    const std::string link = dir.File("named.eeprom");
+    fs::create_symlink(target, link);
+    Board named(TestOptions(dir, "named.eeprom"));
+    ASSERT_TRUE(named.Start(&why)) << why;
+    WriteThroughPipes(named, 0, {0xab});
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    std::ifstream in(target, std::ios::binary);
+    EXPECT_EQ(in.get(), 0xab);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+
+    fs::create_directories(dir.File("adir"));
+    Board directory(TestOptions(dir, "adir"));
+    EXPECT_FALSE(directory.Start(&why));
+    EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
 }
 
 TEST_F(BoardTest, BadRequestsFailWithTheWindowsCodes) {

@@ -1,5 +1,6 @@
 // The bus directory's checks and the clean-up of temporary files left by killed writers.
 #include "vbus/bus_dir.h"
+#include "vbus/stream.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -179,6 +180,24 @@ TEST_F(BusDirTest, AReplacementNeitherFollowsLinksNorChangesModes) {
     std::size_t entries = 0;
     for (const auto& e : fs::directory_iterator(root_)) entries += !fs::is_symlink(e.symlink_status());
     EXPECT_EQ(entries, 2u) << "the file and the target, no temporary file";
+}
+
+// A board's socket is its owner's alone whatever the umask, and a file of another kind at its
+// name is left alone: the board refuses to start there instead.
+TEST_F(BusDirTest, ABoardsSocketIsItsOwnersAlone) {
+    for (const mode_t mask : {0000, 0022, 0077}) {
+        const mode_t old = ::umask(mask);
+        std::string why;
+        auto listener = ListenUnix(SocketPath(root_, 0), why);
+        ::umask(old);
+        ASSERT_TRUE(listener) << why;
+        EXPECT_EQ(Mode(SocketPath(root_, 0)), 0600u) << "umask " << std::oct << mask;
+    }
+    Touch(SocketPath(root_, 1));
+    std::string why;
+    EXPECT_FALSE(ListenUnix(SocketPath(root_, 1), why));
+    EXPECT_NE(why.find("no board's socket"), std::string::npos) << why;
+    EXPECT_TRUE(fs::is_regular_file(SocketPath(root_, 1)));
 }
 
 }  // namespace
