@@ -90,6 +90,7 @@ bool BoardCore::Start(std::string* why) {
     nextTick_ = startTime_;
     ScheduleTick();
     ScheduleReport();
+    diskThread_ = std::thread([this] { DiskLoop(); });
     loopThread_ = std::thread([this] { Loop(); });
     return true;
 }
@@ -120,11 +121,18 @@ void BoardCore::Stop() {
     }
     waker_.Wake();
     loopThread_.join();  // it closes every connection on its way out
+    {
+        std::lock_guard disk(diskMu_);
+        diskQuit_ = true;
+    }
+    diskWake_.notify_one();
+    diskThread_.join();  // after the save under way, if one is
     listener_->Close();
     if (tcpListener_) tcpListener_->Close();
     {
         std::lock_guard lock(mu_);
-        pending_.clear();
+        savingEnded_.notify_all();
+        for (auto& list : pending_) list.clear();
         connections_.clear();
         std::error_code ec;
         std::filesystem::remove(vbus::StatePath(busDir_, slot_), ec);
@@ -373,7 +381,7 @@ Eeprom BoardCore::EepromContents() const {
 }
 
 bool BoardCore::WriteEeprom(int offset, const std::vector<std::uint8_t>& bytes, std::string* why) {
-    std::lock_guard lock(mu_);
+    std::unique_lock lock(mu_);
     if (!started_) {
         if (why) *why = "the board has not started (its EEPROM file is not loaded yet)";
         return false;
@@ -382,17 +390,31 @@ bool BoardCore::WriteEeprom(int offset, const std::vector<std::uint8_t>& bytes, 
         if (why) *why = "the bytes do not fit the EEPROM (256 bytes)";
         return false;
     }
-    Eeprom next = eeprom_;
-    std::copy(bytes.begin(), bytes.end(), next.begin() + offset);
-    std::string reason;
-    if (!SaveEepromFile(eepromPath_, next, options_.syncWrites, reason)) {
-        if (why) *why = reason;
+    // One save at a time, and the board's lock is not held while the disk works: the loop
+    // serves the other connections meanwhile (their PIPE03 writes wait for this save).
+    savingEnded_.wait(lock, [&] { return !saving_ || stopped_; });
+    if (stopped_) {
+        if (why) *why = "the board has stopped";
         return false;
     }
-    eeprom_ = next;
-    notifier_.Post(
-        [offset, n = static_cast<int>(bytes.size())](BoardObserver& o) { o.OnEepromChanged(offset, n); });
-    return true;
+    saving_ = true;
+    Eeprom next = eeprom_;
+    std::copy(bytes.begin(), bytes.end(), next.begin() + offset);
+    lock.unlock();
+    std::string reason;
+    const bool saved = SaveEepromFile(eepromPath_, next, options_.syncWrites, reason);
+    lock.lock();
+    saving_ = false;
+    savingEnded_.notify_all();
+    if (saved) {
+        eeprom_ = next;
+        notifier_.Post(
+            [offset, n = static_cast<int>(bytes.size())](BoardObserver& o) { o.OnEepromChanged(offset, n); });
+    } else if (why) {
+        *why = reason;
+    }
+    Pump();
+    return saved;
 }
 
 Digits BoardCore::Display() const {

@@ -4,7 +4,9 @@
 // thread of their own.
 #pragma once
 
+#include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -128,9 +130,28 @@ class BoardCore {
     bool Ready(const Request& request) const;
     Outcome Answer(Request& request);
     void Finish(Request& request, const Outcome& outcome, LogStatus status);
+    // Answers a ready request: at once, or for a PIPE03 write once its EEPROM file is saved.
+    void Serve(Request& request, LogStatus status);
+    // Answers what is ready, looking only at the lists a change can have made ready.
     void Pump();
-    void CompleteCancelled(std::uint64_t serial);
+    // Serves the first ready request of the target's list; false when none is ready.
+    bool ServeFirstReady(Target target);
+    std::list<Request>& PendingOn(Target target) { return pending_[static_cast<int>(target)]; }
+    // The lists a handle's requests can be on: a pipe's own and its resets, or the device's two.
+    std::array<Target, 2> TargetsOf(const Connection& connection) const;
+    void CompleteCancelled(Target target, std::uint64_t serial);
     void FailEverythingPending(std::uint32_t error);
+
+    // EEPROM saves, one at a time, off the event loop: a PIPE03 write is answered when its
+    // file is saved, and meanwhile the loop serves every other connection.
+    struct SaveJob {
+        Request request;
+        LogStatus status = LogStatus::Completed;
+        Eeprom image{};
+        std::uint32_t offset = 0, count = 0;
+    };
+    void DiskLoop();
+    void EndSave(SaveJob& job, bool saved, const std::string& why);  // mu_ held
     LogEntry NewEntry(const Connection& connection, LogOp op) const;
     void Record(LogEntry entry);
 
@@ -164,9 +185,19 @@ class BoardCore {
     FaultSet faults_;
     vboard::TrafficLog log_;
 
-    // Requests.
-    std::list<Request> pending_;
+    // Requests, pending on each target in the order they came.
+    std::array<std::list<Request>, kTargetCount> pending_;
     std::uint64_t nextSerial_ = 1;
+    // An EEPROM save is under way (a PIPE03 write's, or WriteEeprom's): the next waits for it.
+    bool saving_ = false;
+    std::condition_variable savingEnded_;  // with mu_
+
+    // The disk thread and its one job at a time; diskMu_ is taken after mu_, never before.
+    std::thread diskThread_;
+    std::mutex diskMu_;
+    std::condition_variable diskWake_;
+    std::optional<SaveJob> diskJob_;
+    bool diskQuit_ = false;
 
     // Attachment.
     bool started_ = false, stopped_ = false;

@@ -156,11 +156,12 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
         why = "SUBMIT on a connection that is no handle";
         return false;
     }
-    if (std::any_of(pending_.begin(), pending_.end(),
-                    [&](const Request& r) { return r.connection == c && r.id == s.id; })) {
-        why = "SUBMIT reuses the id " + std::to_string(s.id) + " of a pending request";
-        return false;
-    }
+    for (Target target : TargetsOf(*c))
+        if (std::any_of(PendingOn(target).begin(), PendingOn(target).end(),
+                        [&](const Request& r) { return r.connection == c && r.id == s.id; })) {
+            why = "SUBMIT reuses the id " + std::to_string(s.id) + " of a pending request";
+            return false;
+        }
     if (c->pending >= kMaxPendingPerHandle) {
         why = "more than " + std::to_string(kMaxPendingPerHandle) + " requests pending";
         return false;
@@ -226,7 +227,7 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
     r.fault = faults_.requests[static_cast<int>(r.target)];
     if (r.fault.mode == FaultMode::Fail) return failNow(r.fault.value ? r.fault.value : kErrorGenFailure);
     if (r.fault.mode == FaultMode::Immediate && Ready(r)) {
-        Finish(r, Answer(r), LogStatus::Immediate);
+        Serve(r, LogStatus::Immediate);
         return true;
     }
 
@@ -241,8 +242,10 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
         });
     }
     ++c->pending;
-    pending_.push_back(std::move(r));
-    Pump();
+    const Target target = r.target;
+    PendingOn(target).push_back(std::move(r));
+    while (ServeFirstReady(target)) {
+    }
     return true;
 }
 
@@ -250,11 +253,16 @@ void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {
     std::lock_guard lock(mu_);
     LogEntry e = NewEntry(*c, LogOp::Cancel);
     e.requestId = id;
-    auto it = std::find_if(pending_.begin(), pending_.end(), [&](const Request& r) {
-        return r.connection == c && r.id == id && !r.cancelling;
-    });
-    if (it == pending_.end()) {
-        e.error = kErrorNotFound;  // completed already, or never was
+    std::list<Request>* list = nullptr;
+    std::list<Request>::iterator it;
+    for (Target target : TargetsOf(*c)) {
+        list = &PendingOn(target);
+        it = std::find_if(list->begin(), list->end(),
+                          [&](const Request& r) { return r.connection == c && r.id == id && !r.cancelling; });
+        if (it != list->end()) break;
+    }
+    if (it == list->end()) {
+        e.error = kErrorNotFound;  // completed already (or its save is under way), or never was
         Record(e);
         return;
     }
@@ -263,29 +271,35 @@ void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {
     it->cancelling = true;
     if (faults_.cancelDelayMs == 0) {
         Finish(*it, ErrorOutcome(kErrorOperationAborted), LogStatus::Completed);
-        pending_.erase(it);
+        list->erase(it);
         return;
     }
     timers_.Schedule(SteadyClock::now() + std::chrono::milliseconds(faults_.cancelDelayMs),
-                     [this, serial = it->serial] {
+                     [this, target = it->target, serial = it->serial] {
                          std::lock_guard lock(mu_);
-                         CompleteCancelled(serial);
+                         CompleteCancelled(target, serial);
                      });
 }
 
-void BoardCore::CompleteCancelled(std::uint64_t serial) {
-    auto it =
-        std::find_if(pending_.begin(), pending_.end(), [&](const Request& r) { return r.serial == serial; });
-    if (it == pending_.end()) return;  // the handle closed or the board was unplugged meanwhile
+void BoardCore::CompleteCancelled(Target target, std::uint64_t serial) {
+    std::list<Request>& list = PendingOn(target);
+    auto it = std::find_if(list.begin(), list.end(), [&](const Request& r) { return r.serial == serial; });
+    if (it == list.end()) return;  // the handle closed or the board was unplugged meanwhile
     Finish(*it, ErrorOutcome(kErrorOperationAborted), LogStatus::Completed);
-    pending_.erase(it);
+    list.erase(it);
+}
+
+std::array<Target, 2> BoardCore::TargetsOf(const Connection& c) const {
+    if (c.kind == ConnectionKind::Pipe && c.pipe >= 0 && c.pipe < kPipeCount)
+        return {static_cast<Target>(c.pipe), Target::Reset};
+    return {Target::Transfer, Target::Type};
 }
 
 void BoardCore::Closed(const ConnectionPtr& c) {
     {
         std::lock_guard lock(mu_);
         // Closing a handle drops what is pending on it; nobody is left to tell.
-        pending_.remove_if([&](const Request& r) { return r.connection == c; });
+        for (Target target : TargetsOf(*c)) PendingOn(target).remove_if([&](const Request& r) { return r.connection == c; });
         c->pending = 0;
         if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe)
             Record(NewEntry(*c, LogOp::Close));
@@ -304,7 +318,7 @@ bool BoardCore::Ready(const Request& r) const {
         case Target::Pipe02:
             return readArm_.has_value();
         case Target::Pipe03:
-            return writeArm_.has_value();
+            return writeArm_.has_value() && !saving_;
         default:
             return true;
     }
@@ -337,25 +351,9 @@ BoardCore::Outcome BoardCore::Answer(Request& r) {
             out.information = n;
             break;
         }
-        case Target::Pipe03: {
-            const Arm arm = *writeArm_;
+        case Target::Pipe03:  // a write that moves no byte; those that do are saved first (Serve)
             writeArm_.reset();
-            const auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
-            Eeprom next = eeprom_;
-            std::copy(r.input.begin(), r.input.begin() + n, next.begin() + arm.offset);
-            // Acknowledge only what the file holds, so a killed board loses nothing acknowledged.
-            std::string why;
-            if (n > 0 && !SaveEepromFile(eepromPath_, next, options_.syncWrites, why)) {
-                Diagnose(why);
-                out.error = kErrorGenFailure;
-                break;
-            }
-            eeprom_ = next;
-            out.information = n;
-            notifier_.Post([offset = static_cast<int>(arm.offset),
-                            n = static_cast<int>(n)](BoardObserver& o) { o.OnEepromChanged(offset, n); });
             break;
-        }
         case Target::Reset:
             break;
         case Target::Transfer: {
@@ -391,25 +389,97 @@ void BoardCore::Finish(Request& r, const Outcome& outcome, LogStatus status) {
     Record(e);
 }
 
-void BoardCore::Pump() {
-    // Answering one request can make others ready (a transfer request arms a pipe).
-    for (bool progress = true; progress;) {
-        progress = false;
-        for (auto it = pending_.begin(); it != pending_.end();) {
-            if (!Ready(*it)) {
-                ++it;
-                continue;
+void BoardCore::Serve(Request& r, LogStatus status) {
+    if (r.target == Target::Pipe03) {
+        const Arm arm = *writeArm_;
+        const auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
+        if (n > 0) {
+            // Acknowledged only once the file holds it, so a killed board loses nothing
+            // acknowledged; the save runs on the disk thread and the loop goes on meanwhile.
+            writeArm_.reset();
+            SaveJob job{std::move(r), status, eeprom_, arm.offset, n};
+            std::copy(job.request.input.begin(), job.request.input.begin() + n, job.image.begin() + arm.offset);
+            saving_ = true;
+            {
+                std::lock_guard disk(diskMu_);
+                diskJob_ = std::move(job);
             }
-            Finish(*it, Answer(*it), LogStatus::Completed);
-            it = pending_.erase(it);
-            progress = true;
+            diskWake_.notify_one();
+            return;
         }
     }
+    Finish(r, Answer(r), status);
+}
+
+bool BoardCore::ServeFirstReady(Target target) {
+    std::list<Request>& list = PendingOn(target);
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (!Ready(*it)) continue;
+        Request r = std::move(*it);
+        list.erase(it);
+        Serve(r, LogStatus::Completed);
+        // A transfer request arms its pipe: a read or write waiting there goes now.
+        if (target == Target::Transfer)
+            while (ServeFirstReady(r.transferDirection == 1 ? Target::Pipe02 : Target::Pipe03)) {
+            }
+        return true;
+    }
+    return false;
+}
+
+void BoardCore::Pump() {
+    for (int t = 0; t < kTargetCount; ++t)
+        while (ServeFirstReady(static_cast<Target>(t))) {
+        }
 }
 
 void BoardCore::FailEverythingPending(std::uint32_t error) {
-    for (auto& r : pending_) Finish(r, ErrorOutcome(error), LogStatus::Completed);
-    pending_.clear();
+    for (auto& list : pending_) {
+        for (auto& r : list) Finish(r, ErrorOutcome(error), LogStatus::Completed);
+        list.clear();
+    }
+}
+
+void BoardCore::DiskLoop() {
+    for (;;) {
+        SaveJob job;
+        {
+            std::unique_lock disk(diskMu_);
+            diskWake_.wait(disk, [&] { return diskJob_.has_value() || diskQuit_; });
+            if (!diskJob_) return;
+            job = std::move(*diskJob_);
+            diskJob_.reset();
+        }
+        std::string why;
+        const bool saved = SaveEepromFile(eepromPath_, job.image, options_.syncWrites, why);
+        std::lock_guard lock(mu_);
+        EndSave(job, saved, why);
+    }
+}
+
+void BoardCore::EndSave(SaveJob& job, bool saved, const std::string& why) {
+    saving_ = false;
+    savingEnded_.notify_all();
+    Outcome out;
+    if (saved) {
+        eeprom_ = job.image;
+        out.information = job.count;
+        notifier_.Post([offset = static_cast<int>(job.offset), n = static_cast<int>(job.count)](BoardObserver& o) {
+            o.OnEepromChanged(offset, n);
+        });
+    } else {
+        Diagnose(why);
+        out = ErrorOutcome(kErrorGenFailure);
+    }
+    Connection& c = *job.request.connection;
+    // A handle closed meanwhile has nobody to tell; one the board was unplugged from meanwhile
+    // hears what every request pending at the unplug heard.
+    const auto open = connections_.find(c.Id());
+    if (open != connections_.end() && open->second == job.request.connection) {
+        if (c.plugEpoch != plugEpoch_ && !faults_.keepPendingOnUnplug) out = ErrorOutcome(kErrorDeviceNotConnected);
+        Finish(job.request, out, job.status);
+    }
+    Pump();
 }
 
 LogEntry BoardCore::NewEntry(const Connection& c, LogOp op) const {
