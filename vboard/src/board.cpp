@@ -26,6 +26,7 @@ ClockTime Board::Clock() const { return core_->Clock(); }
 void Board::SetType(std::uint8_t type) { core_->SetType(type); }
 std::uint8_t Board::Type() const { return core_->Type(); }
 void Board::Unplug() { core_->Unplug(); }
+bool Board::Failed() const { return core_->Failed(); }
 void Board::Plug() { core_->Plug(); }
 bool Board::Plugged() const { return core_->Plugged(); }
 void Board::SetReportInterval(int ms) { core_->SetReportInterval(ms); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -36,6 +37,7 @@ class BoardCore {
 
     bool Start(std::string* why);
     void Stop();
+    bool Failed() const { return failed_.load(); }
 
     int Slot() const;
     std::string DevicePath() const;
@@ -219,6 +221,7 @@ class BoardCore {
     std::vector<ConnectionPtr> live_;
     std::vector<std::uint8_t> readBuffer_ = std::vector<std::uint8_t>(16384);
     SteadyClock::time_point lastEvictionNote_{};
+    std::atomic<bool> failed_{false};
 
     // Declared last: destroyed first, so no timer or observer call outlives the state above.
     Notifier notifier_;

@@ -124,8 +124,8 @@ std::string UsageText() {
            "\n"
            "Exit status:\n"
            "  0 done\n"
-           "  1 failed: the board refused the command, the board could not start (run), or the bus\n"
-           "    directory is not safe to use\n"
+           "  1 failed: the board refused the command, the board could not start or could not go on\n"
+           "    (run), or the bus directory is not safe to use\n"
            "  2 usage error (checked before any board is looked for)\n"
            "  3 no board on the bus (or none on the slot given)\n"
            "  4 a board took the connection but did not answer: it may be out of connection slots\n";
@@ -237,6 +237,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
         }
         case CliRequest::Kind::Run: {
             request.run.busDir = context.busDir;
+            request.run.onFailure = [&context](const std::string&) {
+                if (context.endWait) context.endWait();
+            };
             Board board(request.run);
             std::string why;
             if (!board.Start(&why)) {
@@ -251,7 +254,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             if (context.waitWhileRunning) context.waitWhileRunning(board);
             board.Stop();
             board.RemoveObserver(&tracer);
-            return 0;
+            return board.Failed() ? 1 : 0;
         }
         case CliRequest::Kind::Command:
             break;

@@ -29,6 +29,9 @@ struct CliContext {
     std::ostream& err;
     // Run: called once the board is up; returns when the board should detach.
     std::function<void(Board&)> waitWhileRunning;
+    // Run: ends that wait early, from the board's own thread, when the board has ended by
+    // itself; the run then exits with 1.
+    std::function<void()> endWait;
 };
 
 // Carries out a request; the process exit code (0 ok, 1 the command failed, 2 usage, 3 no board,

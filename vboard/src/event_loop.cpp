@@ -13,6 +13,8 @@
 //   answers it has not read; unfinished frames of all connections together are read no further
 //   while they hold kMaxHeldInput.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "board_core.h"
 
@@ -26,6 +28,11 @@ constexpr auto kGreetingLimit = std::chrono::seconds(3);
 constexpr auto kFrameLimit = std::chrono::seconds(3);
 constexpr std::size_t kMaxHeldInput = 16u << 20;
 constexpr auto kEvictionNoteEvery = std::chrono::seconds(10);
+// A poll that fails this many times in a row (a second of retries) ends the board; until then
+// it is reported once and then every kPollNoteEvery.
+constexpr int kPollFailureLimit = 100;
+constexpr auto kPollRetry = std::chrono::milliseconds(10);
+constexpr auto kPollNoteEvery = std::chrono::seconds(10);
 
 bool Verified(const Connection& c) { return !c.secretFirst || c.secretHave == c.secret.size(); }
 
@@ -33,6 +40,8 @@ bool Verified(const Connection& c) { return !c.secretFirst || c.secretHave == c.
 
 void BoardCore::Loop() {
     std::vector<vbus::PollItem> items;
+    int pollFailures = 0;
+    auto lastPollNote = SteadyClock::time_point{};
     for (;;) {
         {
             std::lock_guard lock(mu_);
@@ -60,9 +69,23 @@ void BoardCore::Loop() {
             timeoutMs = static_cast<int>(std::max<std::int64_t>(
                 0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1));
         if (!vbus::Poll(items, timeoutMs)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const std::string error = std::strerror(errno);
+            if (++pollFailures >= kPollFailureLimit) {
+                const std::string why = "cannot wait for its connections (poll: " + error + ", " +
+                                        std::to_string(pollFailures) + " times in a row); the board ends";
+                Diagnose(why);
+                failed_ = true;
+                if (options_.onFailure) options_.onFailure(why);
+                break;
+            }
+            if (pollFailures == 1 || SteadyClock::now() - lastPollNote >= kPollNoteEvery) {
+                Diagnose("cannot wait for its connections (poll: " + error + "); retrying");
+                lastPollNote = SteadyClock::now();
+            }
+            std::this_thread::sleep_for(kPollRetry);
             continue;
         }
+        pollFailures = 0;
         if (items[0].readable) waker_.Drain();
 
         // Existing connections first, then new ones (which start with a full greeting time).

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     // Block the termination signals before any thread starts, so only sigwait sees them.
     vboard::PrepareForTerminationSignals();
     vboard::CliContext context{vbus::DefaultBusDirectory(), std::cout, std::cerr,
-                               [](vboard::Board&) { vboard::WaitForTerminationSignal(); }};
+                               [](vboard::Board&) { vboard::WaitForTerminationSignal(); },
+                               vboard::EndTerminationWait};
     return vboard::RunCommandLine(args, context);
 }

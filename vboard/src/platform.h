@@ -32,5 +32,7 @@ ClockTime LocalTimeOfDay();
 // should not receive those signals: PrepareForTerminationSignals() first, then the threads.
 void PrepareForTerminationSignals();
 int WaitForTerminationSignal();
+// Ends WaitForTerminationSignal from any thread, as a SIGTERM would.
+void EndTerminationWait();
 
 }  // namespace vboard

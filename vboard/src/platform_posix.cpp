@@ -78,6 +78,8 @@ void PrepareForTerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void EndTerminationWait() { ::kill(::getpid(), SIGTERM); }
+
 int WaitForTerminationSignal() {
     sigset_t set = TerminationSignals();
     int signal = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +170,37 @@ TEST(Durability, KilledDuringWritesTheFileIsOldOrNewWholeAndNoTemporaryIsLeft) {
     EXPECT_EQ(Content(target), "not the board's");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0644));
     EXPECT_FALSE(fs::is_symlink(fs::symlink_status(eeprom))) << "the EEPROM file is the board's own";
+}
+
+// A board whose poll keeps failing (here: its process may hold no more descriptors than it
+// already has) says so once, does not spin, and ends with status 1 after a second of retries.
+TEST(Durability, ABoardWhosePollKeepsFailingSaysSoAndEnds) {
+    TempDir dir;
+    const std::string bus = dir.File("bus"), log = dir.File("board.log");
+    const pid_t board = StartBoard(bus, dir.File("board.eeprom"), log);
+    ASSERT_GT(board, 0);
+    ASSERT_TRUE(WaitUntilServing(bus)) << "the board did not come up; see " << log;
+    const rlimit none{2, 2};
+    ASSERT_EQ(::prlimit(board, RLIMIT_NOFILE, &none, nullptr), 0);
+    SendCommand(bus, 0, "type");  // wakes its loop, whose next poll fails
+    int status = 0;
+    pid_t ended = 0;
+    const auto until = std::chrono::steady_clock::now() + kPatience;
+    while ((ended = ::waitpid(board, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    if (ended == 0) {
+        ::kill(board, SIGKILL);
+        ::waitpid(board, nullptr, 0);
+    }
+    ASSERT_EQ(ended, board) << "the board went on without its poll";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = Content(log);
+    EXPECT_NE(text.find("cannot wait for its connections (poll:"), std::string::npos) << text;
+    EXPECT_NE(text.find("the board ends"), std::string::npos) << text;
+    std::size_t retries = 0;
+    for (std::size_t at = 0; (at = text.find("retrying", at)) != std::string::npos; ++at) ++retries;
+    EXPECT_EQ(retries, 1u) << "reported once, not at every retry\n" << text;
 }
 
 }  // namespace

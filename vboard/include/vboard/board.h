@@ -37,6 +37,10 @@ struct BoardOptions {
     // process. With syncWrites the file is flushed to disk first, so it survives a power cut too
     // (at the cost of milliseconds per write).
     bool syncWrites = false;
+    // Called once, on the board's own thread, when the board ends by itself: its event loop
+    // cannot wait for its connections any more (a poll that keeps failing). It serves nothing
+    // more then; `why` says what failed. It must not call back into the Board.
+    std::function<void(const std::string& why)> onFailure;
 };
 
 struct CommandResult {
@@ -60,6 +64,8 @@ class Board {
     // Detaches: closes every connection, removes the socket and state files, and returns once the
     // observers have been told every change made so far. Idempotent.
     void Stop();
+    // The board ended by itself (BoardOptions::onFailure was called).
+    bool Failed() const;
 
     // Valid after Start.
     int Slot() const;
