@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "board_link.h"
 #include "floor.h"
@@ -27,15 +29,19 @@ struct Rig {
     std::string dir;
     std::unique_ptr<vboard::Board> board;
 
-    Rig() {
+    explicit Rig(bool syncWrites = false) {
         char pattern[] = "/tmp/board-bench-XXXXXX";
         if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
         dir = pattern;
-        standin::SetBusDirectory(dir);
-        board = std::make_unique<vboard::Board>(
-            vboard::BoardOptions{.busDir = dir, .eepromFile = dir + "/board.eeprom", .clockRunning = false});
+        board = std::make_unique<vboard::Board>(vboard::BoardOptions{
+            .busDir = dir, .eepromFile = dir + "/board.eeprom", .clockRunning = false, .syncWrites = syncWrites});
         std::string why;
         if (!board->Start(&why)) throw std::runtime_error(why);
+        Use();
+    }
+    // Points the stand-in at this rig's board.
+    void Use() const {
+        standin::SetBusDirectory(dir);
         if (FindBoard() != 0) throw std::runtime_error("the stand-in does not find the board");
     }
     ~Rig() {
@@ -53,7 +59,7 @@ Rig& TheRig() {
 // ---- The jobs, as the tools' workers do them.
 
 void Job(BYTE direction, const char* pipeName, int length) {
-    static std::array<BYTE, 256> data{};
+    thread_local std::array<BYTE, 256> data{};
     HANDLE device = OpenBoardDevice();
     HANDLE pipe = OpenBoardPipe(pipeName);
     if (device == INVALID_HANDLE_VALUE || pipe == INVALID_HANDLE_VALUE) throw std::runtime_error("open");
@@ -75,6 +81,31 @@ void BM_WriteJob(benchmark::State& state) {
     TheRig();
     for (auto _ : state) Job(0, "PIPE03", static_cast<int>(state.range(0)));
 }
+
+// A board run as `vboard run --sync` does (every write flushed to disk): Varnel's 64-byte read
+// while another client writes in a loop, against the same read with no writer (its floor). The
+// board saves on a thread of its own, so the reader does not wait for the writer's disk.
+Rig& SyncRig() {
+    static Rig rig(true);
+    return rig;
+}
+
+void ReadBesideAWriter(benchmark::State& state, bool writer) {
+    SyncRig().Use();
+    std::atomic<bool> writing{writer};
+    std::thread client;
+    if (writer)
+        client = std::thread([&] {
+            while (writing) Job(0, "PIPE03", 64);
+        });
+    for (auto _ : state) Job(1, "PIPE02", 64);
+    writing = false;
+    if (client.joinable()) client.join();
+    TheRig().Use();
+}
+
+void BM_SyncBoardReadBesideAWriter(benchmark::State& state) { ReadBesideAWriter(state, true); }
+void BM_Floor_SyncBoardReadBesideAWriter(benchmark::State& state) { ReadBesideAWriter(state, false); }
 
 void BM_PipeOpenClose(benchmark::State& state) {
     TheRig();
@@ -226,5 +257,7 @@ BENCHMARK(BM_Floor_KeyToPoller)->UseManualTime();
 BENCHMARK(BM_KeyToPoller)->UseManualTime();
 BENCHMARK(BM_Floor_Sleep1ms)->UseRealTime();
 BENCHMARK(BM_PollerAt1ms)->UseRealTime();
+BENCHMARK(BM_Floor_SyncBoardReadBesideAWriter)->UseRealTime();
+BENCHMARK(BM_SyncBoardReadBesideAWriter)->UseRealTime();
 
 BENCHMARK_MAIN();
