@@ -1,4 +1,4 @@
-// The bus directory's checks and the clean-up of temporary files left by killed writers.
+// The bus directory's checks, the clean-up of temporary files left by killed writers, and a board's socket.
 #include "vbus/bus_dir.h"
 #include "vbus/stream.h"
 
@@ -198,6 +198,23 @@ TEST_F(BusDirTest, ABoardsSocketIsItsOwnersAlone) {
     EXPECT_FALSE(ListenUnix(SocketPath(root_, 1), why));
     EXPECT_NE(why.find("no board's socket"), std::string::npos) << why;
     EXPECT_TRUE(fs::is_regular_file(SocketPath(root_, 1)));
+}
+
+// A frame sent to a peer that reads nothing: the send gives up at its deadline instead of
+// waiting for ever behind the full socket (a cancel waits behind that send).
+TEST_F(BusDirTest, AFrameToAPeerThatReadsNothingGivesUpAtItsDeadline) {
+    std::string why;
+    auto listener = ListenUnix(SocketPath(root_, 0), why);
+    ASSERT_TRUE(listener) << why;
+    auto client = ConnectUnix(SocketPath(root_, 0));
+    ASSERT_TRUE(client);
+    auto server = listener->Accept();  // and never reads
+    ASSERT_TRUE(server);
+    const Message big = Submit{1, Op::Write, 0, 0, Bytes(kMaxBytes, 0x5A), {}};
+    int sent = 0;
+    while (WriteMessageWithin(*client, big, 200) && sent < 1000) ++sent;
+    EXPECT_LT(sent, 1000) << "the socket never filled";
+    EXPECT_GT(sent, 0);
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ std::optional<Greeting> Greet(const std::string& busDirectory, int slot, vbus::P
                               const std::string& path) {
     auto stream = ConnectToBoard(busDirectory, slot);
     if (!stream) return std::nullopt;
-    if (!vbus::WriteMessage(*stream, vbus::Hello{vbus::kProtocolVersion, purpose, path})) return std::nullopt;
+    if (!vbus::WriteMessageWithin(*stream, vbus::Hello{vbus::kProtocolVersion, purpose, path},
+                                  static_cast<unsigned>(AnswerLimit().count())))
+        return std::nullopt;
     // The WELCOME is read with a receive deadline on the socket; later frames are read by the
     // completion thread, which never blocks.
     std::string why;

@@ -145,7 +145,12 @@ Connection::Outcome Connection::Issue(const std::shared_ptr<Request>& request, v
             completed_.Reset();
         }
         // A board that is gone fails the request through the reader, like every other one.
-        if (!vbus::WriteMessage(*stream_, submit)) End();
+        // Never stuck behind a board that reads nothing: a frame it has not taken within the
+        // answer limit gives the connection up, which ends every request on it.
+        if (!vbus::WriteMessageWithin(*stream_, submit, static_cast<unsigned>(AnswerLimit().count()))) {
+            LogProtocolFault(stream_->PeerName(), "took no request frame in time");
+            End();
+        }
     }
     std::unique_lock<std::mutex> hold(lock_);
     // The board answers every request at once, with ACCEPTED or DONE; one that does not has
@@ -217,7 +222,7 @@ void Connection::Abandon() {
 
 void Connection::SendCancels(const std::vector<std::uint32_t>& ids) {
     for (std::uint32_t id : ids) {
-        if (!vbus::WriteMessage(*stream_, vbus::Cancel{id})) {
+        if (!vbus::WriteMessageWithin(*stream_, vbus::Cancel{id}, static_cast<unsigned>(AnswerLimit().count()))) {
             End();
             return;
         }

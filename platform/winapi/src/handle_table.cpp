@@ -9,8 +9,14 @@ HandleTable& HandleTable::Instance() {
 
 HANDLE HandleTable::Insert(std::shared_ptr<Object> object) {
     std::lock_guard<std::mutex> hold(lock_);
-    const std::uintptr_t value = next_;
-    next_ += 4;  // Windows handle values are multiples of four
+    std::uintptr_t value;
+    if (!released_.empty()) {
+        value = released_.back();
+        released_.pop_back();
+    } else {
+        value = next_;
+        next_ += 4;  // Windows handle values are multiples of four
+    }
     ++object->handles_;
     objects_.emplace(value, std::move(object));
     return reinterpret_cast<HANDLE>(value);
@@ -41,6 +47,7 @@ bool HandleTable::Remove(HANDLE handle, bool deviceSet) {
         if (it == objects_.end() || (it->second->kind() == Kind::DeviceSet) != deviceSet) return false;
         object = std::move(it->second);
         objects_.erase(it);
+        released_.push_back(reinterpret_cast<std::uintptr_t>(handle));
         last = --object->handles_ == 0;
     }
     // Outside the lock: closing a board connection talks to the board.

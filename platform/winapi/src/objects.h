@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "event.h"
 #include "host_handles.h"
@@ -43,8 +44,10 @@ class EventObject final : public Object {
     Event event;
 };
 
-// Handle values are never reused within a process, so a stale handle fails cleanly with
-// ERROR_INVALID_HANDLE instead of reaching an unrelated object.
+// Handle values are reused as Windows reuses them, the most recently closed first: code that
+// cancels, waits on or closes a handle after closing it reaches whatever object has the value
+// now, as it would on Windows, so that the tests catch it. A value nobody has been given again
+// fails with ERROR_INVALID_HANDLE.
 class HandleTable {
   public:
     static HandleTable& Instance();
@@ -69,6 +72,7 @@ class HandleTable {
     mutable std::mutex lock_;
     std::map<std::uintptr_t, std::shared_ptr<Object>> objects_;
     std::uintptr_t next_ = kFirstTableHandle;
+    std::vector<std::uintptr_t> released_;  // closed values, the most recent last
 };
 
 template <class T>

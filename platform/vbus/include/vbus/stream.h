@@ -73,5 +73,9 @@ std::unique_ptr<Listener> ListenTcpLoopback(std::uint16_t& port, std::string& wh
 // frame it returns nothing and sets `why` (empty `why` means the peer just closed).
 bool WriteMessage(Stream& stream, const Message& message);
 std::optional<Message> ReadMessage(Stream& stream, std::string& why);
+// Sends the frame without blocking on a full socket for longer than `limitMs` in all: false
+// when the peer is gone or has not taken the whole frame by then (the stream is then out of
+// step and must be given up).
+bool WriteMessageWithin(Stream& stream, const Message& message, unsigned limitMs);
 
 }  // namespace vbus
