@@ -1,12 +1,17 @@
 // The panel against a board on a private bus: it shows what the board does, whoever does it, and
 // what it is told reaches the board.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <optional>
 
 #include "clock_box.h"
@@ -17,6 +22,7 @@
 #include "settings_box.h"
 #include "seven_segment.h"
 #include "traffic_view.h"
+#include "vboard_panel/panel.h"
 
 namespace vboard::panel::test {
 namespace {
@@ -54,6 +60,43 @@ class PanelTest : public QObject {
   private slots:
     void init() { fixture_.emplace(); }
     void cleanup() { fixture_.reset(); }
+
+    // Started from the desktop menu (--message-box), a board that cannot start says why in a
+    // message box, not only on a standard error nobody reads: an unsafe bus directory, a slot
+    // another board holds.
+    void aStartThatFailsSaysWhyInAMessageBox() {
+        const QString unsafe = fixture_->busDir() + "-open";
+        QVERIFY(QDir().mkpath(unsafe));
+        QVERIFY(QFile::setPermissions(unsafe, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup));
+        const struct {
+            QString bus;
+            std::vector<std::string> args;
+            const char* said;
+        } cases[] = {
+            {unsafe, {"run", "--message-box"}, "open to other users"},
+            {fixture_->busDir(), {"run", "--slot", QString::number(board().Slot()).toStdString(), "--message-box"},
+             "is taken by another board"},
+        };
+        for (const auto& c : cases) {
+            qputenv("VBOARD_BUS", c.bus.toLocal8Bit());
+            QString shown, caption;
+            QTimer::singleShot(0, [&] {
+                QVERIFY(Until([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }));
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                shown = box->text();
+                caption = box->windowTitle();
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                box->accept();
+            });
+            QCOMPARE(RunPanelProgram(c.args), 1);
+            QVERIFY2(shown.contains(c.said), qPrintable(shown));
+            QCOMPARE(caption, QStringLiteral("Virtual Board"));
+        }
+        qunsetenv("VBOARD_BUS");
+        QDir(unsafe).removeRecursively();
+    }
 
     void everyPartGetsTheRoomItNeeds() {
         // The EEPROM grid is drawn at a fixed size; the window must not squeeze it or its neighbours.
