@@ -64,7 +64,7 @@ if(vt_wine32_mode MATCHES "^(native|emulated)$" AND TARGET dialog_probe)
   endforeach()
   add_test(NAME windows.installer.wine
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/windows/installer_check.sh ${vt_wine_loader}
-      ${CMAKE_BINARY_DIR}/installer/wineprefix ${VT_INSTALLER} $<TARGET_FILE:dialog_probe> ${varnel_layout}
+      ${CMAKE_BINARY_DIR}/installer/wineprefix ${VT_INSTALLER} ${script} $<TARGET_FILE:dialog_probe> ${varnel_layout}
       ${programs})
   set_tests_properties(windows.installer.wine PROPERTIES RESOURCE_LOCK vt_wine_display TIMEOUT 3600
     LABELS "wine;installer")
