@@ -149,6 +149,9 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
         } else if (a == "--verify") {
             request.verify = true;
             given |= kVerify;
+        } else if (a == "--no-verify") {
+            request.verify = false;
+            given |= kVerify;
         } else if (a == "--watch") {
             request.watch = true;
             given |= kWatch;

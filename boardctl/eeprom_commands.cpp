@@ -36,21 +36,115 @@ Image LoadImage(const Request& request) {
     return *image;
 }
 
-// The first address where the EEPROM differs from the image; throws (exit 4) naming it.
+std::string RangeList(const std::vector<AddressRange>& ranges) {
+    std::string text;
+    for (const AddressRange& r : ranges)
+        text += (text.empty() ? "" : ", ") + Range(r.start, static_cast<std::size_t>(r.length)) + " (" +
+                std::to_string(r.length) + " bytes)";
+    return text;
+}
+
+std::string RangeJson(const std::vector<AddressRange>& ranges) {
+    std::string json;
+    for (const AddressRange& r : ranges)
+        json += (json.empty() ? "" : ",") + JsonObject().Add("start", r.start).Add("length", r.length).Text();
+    return "[" + json + "]";
+}
+
+// The EEPROM against the image, every byte; throws (exit 4) naming the first difference and how
+// many there are, with every one of them in the --json object. A read that fails throws exit 1:
+// "could not verify" is never "different".
 void Compare(const Image& image, StopSignal& stop, const std::string& against) {
+    std::string first, json;
+    int differences = 0;
     for (const ByteRun& run : image.runs) {
-        const std::vector<std::uint8_t> board =
-            ReadEeprom(run.address, static_cast<int>(run.bytes.size()), stop);
-        for (std::size_t i = 0; i < board.size(); ++i)
-            if (board[i] != run.bytes[i])
-                throw CommandError(kExitMismatch, "address " + HexByte(run.address + static_cast<int>(i)) +
-                                                      " holds " + HexByte(board[i]) + ", " + against +
-                                                      " has " + HexByte(run.bytes[i]));
+        const std::vector<std::uint8_t> board = ReadEeprom(run.address, static_cast<int>(run.bytes.size()), stop);
+        for (std::size_t i = 0; i < board.size(); ++i) {
+            if (board[i] == run.bytes[i]) continue;
+            const int address = run.address + static_cast<int>(i);
+            if (differences++ == 0)
+                first = "address " + HexByte(address) + " holds " + HexByte(board[i]) + ", " + against + " has " +
+                        HexByte(run.bytes[i]);
+            json += (json.empty() ? "" : ",") +
+                    JsonObject().Add("address", address).Add("board", board[i]).Add("file", run.bytes[i]).Text();
+        }
     }
+    if (differences == 0) return;
+    throw CommandError(kExitMismatch,
+                       first + (differences > 1 ? " (" + std::to_string(differences) + " bytes differ)" : ""), {},
+                       "\"differences\":[" + json + "]");
+}
+
+// The bytes the image gives at a range, and what the EEPROM held there before the write.
+std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
+    std::vector<std::uint8_t> bytes;
+    for (const ByteRun& run : image.runs)
+        for (int a = range.start; a < range.start + range.length; ++a)
+            if (a >= run.address && a < run.address + static_cast<int>(run.bytes.size()))
+                bytes.push_back(run.bytes[static_cast<std::size_t>(a - run.address)]);
+    return bytes;
+}
+
+// After a write that stopped early: what is written, what is not, the job whose state is
+// unknown, and what reading that job's range back shows (where the board still answers),
+// measured against what the EEPROM held before: "unchanged", "written" or "partly written
+// (N of M bytes)", M counting the bytes the write was to change.
+[[noreturn]] void ReportStoppedWrite(const WriteFailure& failure, const Image& image, const Image& before) {
+    const WriteState& state = failure.State();
+    std::string text, json;
+    if (!state.written.empty()) text += "  written: " + RangeList(state.written) + "\n";
+    json += "\"written\":" + RangeJson(state.written);
+    json += ",\"not_written\":" + RangeJson(state.notWritten);
+    std::vector<AddressRange> unknown;
+    if (state.unknown) unknown.push_back(*state.unknown);
+    json += ",\"unknown\":" + RangeJson(unknown);
+    if (state.unknown) {
+        const AddressRange r = *state.unknown;
+        text += "  state unknown from " + HexByte(r.start) + " (" + std::to_string(r.length) + " bytes)";
+        StopSignal readback;  // its own: an interrupt of the write does not stop the look
+        try {
+            const std::vector<std::uint8_t> board = ReadEeprom(r.start, r.length, readback);
+            const std::vector<std::uint8_t> wanted = ImageBytes(image, r), old = ImageBytes(before, r);
+            int toChange = 0, changed = 0, asBefore = 0;
+            for (std::size_t i = 0; i < board.size(); ++i) {
+                if (wanted[i] == old[i]) continue;
+                ++toChange;
+                changed += board[i] == wanted[i];
+                asBefore += board[i] == old[i];
+            }
+            std::string said = changed == toChange ? "written"
+                               : asBefore == toChange
+                                   ? "unchanged"
+                                   : "partly written (" + std::to_string(changed) + " of " + std::to_string(toChange) +
+                                         " bytes)";
+            text += ": read back, " + said + "\n";
+            json += ",\"readback\":[" +
+                    JsonObject()
+                        .Add("start", r.start)
+                        .Add("length", r.length)
+                        .Add("state", changed == toChange ? "written" : asBefore == toChange ? "unchanged" : "partly written")
+                        .Add("changed", changed)
+                        .Add("of", toChange)
+                        .Text() +
+                    "]";
+        } catch (const CommandError& unreadable) {
+            text += std::string(": could not be read back (") + unreadable.what() + ")\n";
+        }
+    }
+    if (!state.notWritten.empty()) text += "  not written: " + RangeList(state.notWritten) + "\n";
+    throw CommandError(failure.Code(), failure.what(), text, json);
 }
 
 void WriteImage(Context& context, const Image& image, const std::string& against) {
-    for (const ByteRun& run : image.runs) WriteEeprom(run, context.stop);
+    // What the ranges hold now, to tell after a failure what a write in flight changed.
+    Image before;
+    for (const ByteRun& run : image.runs)
+        before.runs.push_back({run.address, ReadEeprom(run.address, static_cast<int>(run.bytes.size()), context.stop)});
+    try {
+        WriteEeprom(image, context.stop);
+    } catch (const WriteFailure& failure) {
+        ReportStoppedWrite(failure, image, before);
+    }
     if (context.request.verify) Compare(image, context.stop, against);
     std::string ranges;
     for (const ByteRun& run : image.runs)

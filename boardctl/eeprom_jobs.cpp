@@ -51,9 +51,14 @@ std::string Hex2(int value) {
     return text;
 }
 
+// How far a job got before it stopped: nothing moved yet, or its pipe transfer was begun (a
+// write's bytes may then have reached the EEPROM, all, some or none).
+enum class Reached { Nothing, Transfer };
+
 // One job of `length` bytes at `address`; empty when it went through, else why it did not.
-std::string RunJob(const Direction& direction, int address, std::uint8_t* data, int length,
-                   StopSignal& stop) {
+std::string RunJob(const Direction& direction, int address, std::uint8_t* data, int length, StopSignal& stop,
+                   Reached& reached) {
+    reached = Reached::Nothing;
     JobHandle device(OpenBoardDevice(), stop);
     if (!device.Valid()) return direction.deviceOpenFailed;
     JobHandle pipe(OpenBoardPipe(direction.pipe), stop);
@@ -62,6 +67,7 @@ std::string RunJob(const Direction& direction, int address, std::uint8_t* data, 
     if (SendTransferRequest(device.Get(), direction.request, static_cast<DWORD>(address),
                             static_cast<DWORD>(length)) != 0)
         return std::string("Requesting data transfer on ") + direction.pipe + " failed! Aborted.";
+    reached = Reached::Transfer;
     const auto stopping = [&stop] { return stop.Requested(); };
     const auto began = std::chrono::steady_clock::now();
     const int moved = direction.request == 1
@@ -81,30 +87,66 @@ std::string RunJob(const Direction& direction, int address, std::uint8_t* data, 
     return {};
 }
 
-// Every job of a range, in address order; throws at the first failure.
-void RunJobs(const Direction& direction, int start, std::uint8_t* data, int length, StopSignal& stop) {
-    for (int done = 0; done < length;) {
-        if (stop.Requested()) throw CommandError(kExitInterrupted, "interrupted");
-        const int count = std::min(kJobBytes, length - done);
-        const std::string why = RunJob(direction, start + done, data + done, count, stop);
-        if (why == "interrupted") throw CommandError(kExitInterrupted, "interrupted");
-        if (!why.empty())
-            throw CommandError(kExitBoardFailure, "at address " + Hex2(start + done) + " (" +
-                                                      std::to_string(done) + " of " + std::to_string(length) +
-                                                      " bytes " + direction.verb + "): " + why);
-        done += count;
-    }
+// Adds a range, joined to the last one when they meet.
+void Append(std::vector<AddressRange>& ranges, int start, int length) {
+    if (length <= 0) return;
+    if (!ranges.empty() && ranges.back().start + ranges.back().length == start)
+        ranges.back().length += length;
+    else
+        ranges.push_back({start, length});
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> ReadEeprom(int start, int length, StopSignal& stop) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    RunJobs(kRead, start, bytes.data(), length, stop);
+    for (int done = 0; done < length;) {
+        if (stop.Requested()) throw CommandError(kExitInterrupted, "interrupted");
+        const int count = std::min(kJobBytes, length - done);
+        Reached reached;
+        const std::string why = RunJob(kRead, start + done, bytes.data() + done, count, stop, reached);
+        if (why == "interrupted") throw CommandError(kExitInterrupted, "interrupted");
+        if (!why.empty())
+            throw CommandError(kExitBoardFailure, "at address " + Hex2(start + done) + " (" +
+                                                      std::to_string(done) + " of " + std::to_string(length) +
+                                                      " bytes read): " + why);
+        done += count;
+    }
     return bytes;
 }
 
-void WriteEeprom(const ByteRun& run, StopSignal& stop) {
-    std::vector<std::uint8_t> bytes = run.bytes;
-    RunJobs(kWrite, run.address, bytes.data(), static_cast<int>(bytes.size()), stop);
+void WriteEeprom(const Image& image, StopSignal& stop) {
+    WriteState state;
+    for (std::size_t r = 0; r < image.runs.size(); ++r) {
+        const ByteRun& run = image.runs[r];
+        std::vector<std::uint8_t> bytes = run.bytes;
+        const int length = static_cast<int>(bytes.size());
+        for (int done = 0; done < length;) {
+            const int address = run.address + done;
+            const int count = std::min(kJobBytes, length - done);
+            std::string why;
+            Reached reached = Reached::Nothing;
+            if (stop.Requested())
+                why = "interrupted";
+            else
+                why = RunJob(kWrite, address, bytes.data() + done, count, stop, reached);
+            if (why.empty()) {
+                Append(state.written, address, count);
+                done += count;
+                continue;
+            }
+            // This job and everything after it: the job's state is unknown once its bytes went
+            // to the pipe; nothing after it was begun.
+            int rest = done;
+            if (reached == Reached::Transfer) {
+                state.unknown = AddressRange{address, count};
+                rest += count;
+            }
+            Append(state.notWritten, run.address + rest, length - rest);
+            for (std::size_t later = r + 1; later < image.runs.size(); ++later)
+                Append(state.notWritten, image.runs[later].address, static_cast<int>(image.runs[later].bytes.size()));
+            if (why == "interrupted") throw WriteFailure(kExitInterrupted, "interrupted", state);
+            throw WriteFailure(kExitBoardFailure, "at address " + Hex2(address) + ": " + why, state);
+        }
+    }
 }

@@ -13,12 +13,25 @@ enum ExitCode : int {
     kExitInterrupted = 130  // Ctrl-C (SIGINT, SIGTERM) ended a command that is no --watch
 };
 
-// A command's failure: the exit status and the one line that tells what went wrong.
+// A command's failure: the exit status and the one line that tells what went wrong, and where
+// there is more to say (what a failed write left on the board, every difference a verification
+// found), lines of text after it and fields of the --json failure object.
 class CommandError : public std::runtime_error {
   public:
-    CommandError(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    CommandError(ExitCode code, const std::string& message, std::string detailText = {},
+                 std::string detailJson = {})
+        : std::runtime_error(message),
+          code_(code),
+          detailText_(std::move(detailText)),
+          detailJson_(std::move(detailJson)) {}
     ExitCode Code() const { return code_; }
+    // Lines after the message, each ending in a newline; empty when there are none.
+    const std::string& DetailText() const { return detailText_; }
+    // JSON fields (`"key":value,...`) for the failure object; empty when there are none.
+    const std::string& DetailJson() const { return detailJson_; }
 
   private:
     ExitCode code_;
+    std::string detailText_;
+    std::string detailJson_;
 };

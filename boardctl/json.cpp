@@ -51,3 +51,9 @@ JsonObject& JsonObject::Add(std::string_view key, const std::vector<std::uint8_t
 }
 
 JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) { return Field(key, json); }
+
+JsonObject& JsonObject::AddFields(std::string_view fields) {
+    if (!fields_.empty() && !fields.empty()) fields_ += ",";
+    fields_ += fields;
+    return *this;
+}

@@ -19,6 +19,8 @@ class JsonObject {
     JsonObject& Add(std::string_view key, const std::vector<std::uint8_t>& bytes);  // an array of numbers
     // `json` is already JSON (an object or an array).
     JsonObject& AddRaw(std::string_view key, std::string_view json);
+    // `fields` are already JSON fields (`"key":value,...`).
+    JsonObject& AddFields(std::string_view fields);
     // The object, with a newline.
     std::string Line() const { return "{" + fields_ + "}\n"; }
     std::string Text() const { return "{" + fields_ + "}"; }

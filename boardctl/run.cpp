@@ -42,11 +42,16 @@ std::string CommandName(const std::vector<std::string>& args) {
     return {};
 }
 
-int Fail(Console& console, bool json, const std::string& command, ExitCode code, const std::string& message) {
-    console.Err("boardctl" + (command.empty() ? std::string() : " " + command) + ": " + message + "\n");
-    if (json)
-        console.Out(
-            JsonObject().Add("ok", false).Add("error", message).Add("exit", static_cast<int>(code)).Line());
+int Fail(Console& console, bool json, const std::string& command, ExitCode code, const std::string& message,
+         const std::string& detailText = {}, const std::string& detailJson = {}) {
+    console.Err("boardctl" + (command.empty() ? std::string() : " " + command) + ": " + message + "\n" +
+                detailText);
+    if (json) {
+        JsonObject failure;
+        failure.Add("ok", false).Add("error", message).Add("exit", static_cast<int>(code));
+        if (!detailJson.empty()) failure.AddFields(detailJson);
+        console.Out(failure.Line());
+    }
     return code;
 }
 
@@ -63,7 +68,8 @@ int RunBoardctl(const std::vector<std::string>& args, Console& console, StopSign
     try {
         Dispatch(context);
     } catch (const CommandError& failure) {
-        return Fail(console, request->json, CommandName(args), failure.Code(), failure.what());
+        return Fail(console, request->json, CommandName(args), failure.Code(), failure.what(), failure.DetailText(),
+                    failure.DetailJson());
     } catch (const std::exception& failure) {
         return Fail(console, request->json, CommandName(args), kExitBoardFailure, failure.what());
     }

@@ -45,8 +45,12 @@ vboard::Board& BoardctlTest::AddBoard(vboard::BoardOptions options) {
 }
 
 RunResult BoardctlTest::Run(const std::vector<std::string>& args) {
-    CapturedConsole console;
     StopSignal stop;
+    return Run(args, stop);
+}
+
+RunResult BoardctlTest::Run(const std::vector<std::string>& args, StopSignal& stop) {
+    CapturedConsole console;
     RunResult result;
     result.exit = RunBoardctl(args, console, stop);
     result.out = console.OutText();

@@ -42,8 +42,9 @@ class BoardctlTest : public ::testing::Test {
 
     // Starts a board on this test's bus; status reports every 20 ms unless told otherwise.
     vboard::Board& AddBoard(vboard::BoardOptions options = {});
-    // boardctl with these arguments.
+    // boardctl with these arguments (and the stop signal Ctrl-C would raise).
     RunResult Run(const std::vector<std::string>& args);
+    RunResult Run(const std::vector<std::string>& args, StopSignal& stop);
     // A file in the test's directory.
     std::string File(const std::string& name) const { return bus_->Directory() + "/" + name; }
     void WriteFile(const std::string& name, const std::string& content) const;

@@ -68,7 +68,7 @@ TEST(CommandLine, HelpForEveryCommand) {
     }
     Request about;
     about.helpFor = Verb::EepromWrite;
-    EXPECT_NE(HelpText(about).find("--verify"), std::string::npos);
+    EXPECT_NE(HelpText(about).find("--no-verify"), std::string::npos);
     about.helpFor = Verb::Help;
     EXPECT_NE(HelpText(about).find("Exit status"), std::string::npos);
 }

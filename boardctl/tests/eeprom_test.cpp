@@ -5,7 +5,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
+#include <thread>
 
 #include "board_fixture.h"
 
@@ -106,7 +108,13 @@ TEST_F(EepromTest, VerifyNamesTheFirstDifference) {
     ASSERT_TRUE(board.WriteEeprom(0x42, {0x00}));
     const RunResult r = Run({"eeprom", "verify", File("saved.bin")});
     EXPECT_EQ(r.exit, 4);
-    EXPECT_EQ(r.err, "boardctl eeprom verify: address 0x42 holds 0x00, " + File("saved.bin") + " has 0xd1\n");
+    EXPECT_EQ(r.err, "boardctl eeprom verify: address 0x42 holds 0x00, " + File("saved.bin") +
+                         " has 0xd1 (2 bytes differ)\n");
+    const RunResult json = Run({"--json", "eeprom", "verify", File("saved.bin")});
+    EXPECT_NE(json.out.find("\"exit\":4,\"differences\":[{\"address\":66,\"board\":0,\"file\":209},"
+                            "{\"address\":144,\"board\":0,\"file\":"),
+              std::string::npos)
+        << json.out;
     // Only the range the file gives is compared.
     ASSERT_EQ(
         Run({"eeprom", "read", "--start", "0", "--length", "0x40", "-o", File("low.hex"), "--format", "hex"})
@@ -202,7 +210,9 @@ TEST_F(EepromTest, BoardFailuresAreReportedAndNothingPartialIsShown) {
         {"fault PIPE02 openfail", {"eeprom", "read"}, "Open driver failed! Can't read from PIPE02."},
         {"fault PIPE03 stall",
          {"eeprom", "fill", "0"},
-         "(0 of 256 bytes written): Data transfer on PIPE03 failed!"},
+         "at address 0x00: Data transfer on PIPE03 failed! Aborted. (no answer within 1000 ms)\n"
+         "  state unknown from 0x00 (64 bytes): read back, unchanged\n"
+         "  not written: 0x40..0xff (192 bytes)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -233,6 +243,109 @@ TEST_F(EepromTest, BoardUnpluggedInTheMiddleOfADump) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("bytes read): "), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile("old.bin"), "old");  // the file is not replaced by part of a dump
+}
+
+// A write that stops early says exactly what it left: the ranges written, the ranges not
+// written, the one job whose state is unknown and what reading it back shows; the EEPROM holds
+// what the report says. One case per way a write stops.
+TEST_F(EepromTest, AWriteThatStopsEarlySaysWhatItLeft) {
+    std::vector<std::uint8_t> image(256);
+    for (int i = 0; i < 256; ++i) image[i] = static_cast<std::uint8_t>(0xff - i);
+    std::ofstream(File("image.bin"), std::ios::binary).write(reinterpret_cast<const char*>(image.data()), 256);
+    // Two runs: 16 bytes at 0x00 and 32 at 0x40 (Intel HEX with a gap).
+    WriteFile("runs.hex", ":10000000FFFEFDFCFBFAF9F8F7F6F5F4F3F2F1F078\n"
+                          ":10004000BFBEBDBCBBBAB9B8B7B6B5B4B3B2B1B038\n"
+                          ":10005000AFAEADACABAAA9A8A7A6A5A4A3A2A1A028\n"
+                          ":00000001FF\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::function<void(vboard::Board&, StopSignal&)> during;  // on a thread of its own
+        int exit;
+        std::string report;       // in the text, after the first line
+        std::string json;         // in the --json object
+        int newBytes;             // the EEPROM holds the image's bytes up to here, the pattern after
+    };
+    const auto afterWrites = [&](vboard::Board& board, std::size_t writes) {
+        return Eventually([&] { return RequestEntries(board, "PIPE03", LogOp::Write).size() >= writes; });
+    };
+    const std::vector<Case> cases = {
+        {"the second run stops half written",
+         {"eeprom", "write", File("runs.hex")},
+         [](vboard::Board& board, StopSignal&) { board.SetFault(vboard::Target::Pipe03, {vboard::FaultMode::Short, 16}); },
+         1,
+         "  written: 0x00..0x0f (16 bytes)\n  state unknown from 0x40 (32 bytes): read back, partly written (16 of 32 bytes)\n",
+         "\"written\":[{\"start\":0,\"length\":16}],\"not_written\":[],\"unknown\":[{\"start\":64,\"length\":32}],"
+         "\"readback\":[{\"start\":64,\"length\":32,\"state\":\"partly written\",\"changed\":16,\"of\":32}]",
+         -1},
+        {"unplugged in the middle",
+         {"eeprom", "write", File("image.bin")},
+         [&](vboard::Board& board, StopSignal&) {
+             ASSERT_TRUE(afterWrites(board, 2));
+             board.Unplug();
+         },
+         1,
+         "  written: 0x00..0x3f (64 bytes)\n  state unknown from 0x40 (64 bytes): could not be read back",
+         "\"written\":[{\"start\":0,\"length\":64}],\"not_written\":[{\"start\":128,\"length\":128}],"
+         "\"unknown\":[{\"start\":64,\"length\":64}]}",
+         64},
+        {"interrupted in the middle",
+         {"eeprom", "write", File("image.bin")},
+         [&](vboard::Board& board, StopSignal& stop) {
+             ASSERT_TRUE(afterWrites(board, 2));
+             stop.Request();
+         },
+         130,
+         "  written: 0x00..0x3f (64 bytes)\n  state unknown from 0x40 (64 bytes): read back, unchanged\n"
+         "  not written: 0x80..0xff (128 bytes)\n",
+         "\"unknown\":[{\"start\":64,\"length\":64}],\"readback\":[{\"start\":64,\"length\":64,\"state\":\"unchanged\"",
+         64},
+    };
+    for (const Case& c : cases) {
+        for (const bool json : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (json ? " (json)" : ""));
+            bus_->RemoveBoards();
+            vboard::Board& board = PatternBoard();
+            // The second write waits long enough to be cut; the runs case sets its own fault.
+            if (c.newBytes >= 0) board.SetFault(vboard::Target::Pipe03, {vboard::FaultMode::Delay, 300});
+            StopSignal stop;
+            std::vector<std::string> args = c.args;
+            if (json) args.insert(args.begin(), "--json");
+            std::thread during;
+            if (c.newBytes < 0)
+                c.during(board, stop);  // before the write: the fault is the board's from the start
+            else
+                during = std::thread([&] { c.during(board, stop); });
+            const RunResult r = Run(args, stop);
+            if (during.joinable()) during.join();
+            EXPECT_EQ(r.exit, c.exit) << r.err;
+            if (json)
+                EXPECT_NE(r.out.find(c.json), std::string::npos) << r.out;
+            else
+                EXPECT_NE(r.err.find(c.report), std::string::npos) << r.err;
+            if (c.newBytes >= 0) {
+                std::vector<std::uint8_t> expected = Pattern();
+                std::copy(image.begin(), image.begin() + c.newBytes, expected.begin());
+                EXPECT_EQ(Contents(board), expected);
+            }
+        }
+    }
+}
+
+// Verification follows every write and fill unless --no-verify; it reads the bytes back.
+TEST_F(EepromTest, WritesAreVerifiedUnlessToldNot) {
+    vboard::Board& board = AddBoard();
+    for (const bool verify : {true, false}) {
+        std::vector<std::string> args{"eeprom", "fill", "0x5a", "--length", "16"};
+        if (!verify) args.push_back("--no-verify");
+        const std::size_t readsBefore = RequestEntries(board, "PIPE02", LogOp::Read).size();
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(r.out.find("verified") != std::string::npos, verify) << r.out;
+        // One read of the range before the write (the report of a failure needs it), one after
+        // for the verification.
+        EXPECT_EQ(RequestEntries(board, "PIPE02", LogOp::Read).size() - readsBefore, verify ? 2u : 1u);
+    }
 }
 
 }  // namespace
