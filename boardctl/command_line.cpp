@@ -138,7 +138,7 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
             if (!value(v)) return std::nullopt;
             request.format = ParseFormatName(v);
             if (!request.format) {
-                error = "unknown format \"" + v + "\" (dump, hex, bin, ihex)";
+                error = "unknown format \"" + v + "\" (dump, text, bin, ihex or hex)";
                 return std::nullopt;
             }
             given |= kFormat;
@@ -239,7 +239,7 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
                     error = "eeprom write takes a FILE or --data, not both";
                     return std::nullopt;
                 }
-                if (request.format && *request.format != ImageFormat::Hex) {
+                if (request.format && *request.format != ImageFormat::Text) {
                     error = "--data is the tools' hex text; --format " +
                             std::string(FormatName(*request.format)) + " does not apply";
                     return std::nullopt;

@@ -18,7 +18,7 @@ std::string Range(int start, std::size_t count) {
 Image LoadImage(const Request& request) {
     ImageError error;
     if (request.data) {
-        const auto image = ParseImage(ImageFormat::Hex, *request.data, request.start.value_or(0), error);
+        const auto image = ParseImage(ImageFormat::Text, *request.data, request.start.value_or(0), error);
         if (!image) throw CommandError(kExitUsage, "--data: " + error.reason + " (nothing written)");
         return *image;
     }

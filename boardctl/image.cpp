@@ -4,9 +4,9 @@
 
 std::optional<ImageFormat> ParseFormatName(std::string_view name) {
     if (name == "dump") return ImageFormat::Dump;
-    if (name == "hex") return ImageFormat::Hex;
+    if (name == "text") return ImageFormat::Text;
     if (name == "bin") return ImageFormat::Bin;
-    if (name == "ihex") return ImageFormat::Ihex;
+    if (name == "ihex" || name == "hex") return ImageFormat::Ihex;  // Intel HEX, as programmers name it
     return std::nullopt;
 }
 
@@ -14,8 +14,8 @@ const char* FormatName(ImageFormat format) {
     switch (format) {
         case ImageFormat::Dump:
             return "dump";
-        case ImageFormat::Hex:
-            return "hex";
+        case ImageFormat::Text:
+            return "text";
         case ImageFormat::Bin:
             return "bin";
         case ImageFormat::Ihex:
@@ -33,6 +33,7 @@ ImageFormat FormatForPath(const std::string& path) {
                    [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
     if (extension == "bin") return ImageFormat::Bin;
     if (extension == "hex" || extension == "ihx" || extension == "ihex") return ImageFormat::Ihex;
+    if (extension == "txt") return ImageFormat::Text;
     return ImageFormat::Dump;
 }
 
@@ -50,7 +51,7 @@ std::string RenderImage(ImageFormat format, int start, const std::vector<std::ui
     switch (format) {
         case ImageFormat::Dump:
             return RenderDump(start, bytes);
-        case ImageFormat::Hex:
+        case ImageFormat::Text:
             return RenderHexText(start, bytes);
         case ImageFormat::Bin:
             return std::string(bytes.begin(), bytes.end());
@@ -67,7 +68,7 @@ std::optional<Image> ParseImage(ImageFormat format, std::string_view content, in
         case ImageFormat::Dump:
             parsed = ParseDump(content, builder, error);
             break;
-        case ImageFormat::Hex:
+        case ImageFormat::Text:
             parsed = ParseHexText(content, start, builder, error);
             break;
         case ImageFormat::Bin:

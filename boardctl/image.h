@@ -1,11 +1,12 @@
 // EEPROM contents as files and text: the four formats boardctl reads and writes.
 //
 //   dump  "10: de ad be ef ...  |....|", 16 bytes a line with addresses and an ASCII column
-//   hex   the tools' own text, "de ad be ef ", 16 bytes a line
+//   text  the tools' own text, "de ad be ef ", 16 bytes a line
 //   bin   the raw bytes
-//   ihex  Intel HEX: data records of 16 bytes and the end-of-file record
+//   ihex  Intel HEX: data records of 16 bytes and the end-of-file record ("hex" too, as
+//         every other programmer names it)
 //
-// dump and ihex carry their addresses; hex and bin are placed at a start address.
+// dump and ihex carry their addresses; text and bin are placed at a start address.
 #pragma once
 
 #include <cstdint>
@@ -16,12 +17,12 @@
 
 constexpr int kEepromBytes = 256;
 
-enum class ImageFormat { Dump, Hex, Bin, Ihex };
+enum class ImageFormat { Dump, Text, Bin, Ihex };
 
 std::optional<ImageFormat> ParseFormatName(std::string_view name);
 const char* FormatName(ImageFormat format);
-// The format a file's name suggests: .bin is bin; .hex, .ihx and .ihex are Intel HEX;
-// anything else is a dump.
+// The format a file's name suggests: .bin is bin; .hex, .ihx and .ihex are Intel HEX; .txt
+// is the tools' text; anything else is a dump.
 ImageFormat FormatForPath(const std::string& path);
 // Whether the format says where its bytes go (dump, ihex) rather than taking a start address.
 bool FormatCarriesAddresses(ImageFormat format);

@@ -52,12 +52,12 @@ const char kEeprom[] =
     "time limit of 1000 ms, as Varnel moves them.\n"
     "\n"
     "Formats (--format; without it a file's name decides: .bin is bin, .hex, .ihx and .ihex\n"
-    "are ihex, anything else and standard output are dump):\n"
+    "are Intel HEX, .txt is text, anything else and standard output are dump):\n"
     "  dump  \"10: de ad be ef ...  |....|\": 16 bytes a line, address and ASCII column\n"
-    "  hex   the tools' text \"de ad be ef \", 16 bytes a line\n"
+    "  text  the tools' text \"de ad be ef \", 16 bytes a line\n"
     "  bin   raw bytes\n"
-    "  ihex  Intel HEX\n"
-    "dump and ihex files carry their addresses; hex and bin go to --start (default 0).\n"
+    "  ihex  Intel HEX (also: hex, as other programmers name it)\n"
+    "dump and ihex files carry their addresses; text and bin go to --start (default 0).\n"
     "\n"
     "read    --start A (default 0) and --length N (default: to the end). Output appears only\n"
     "        when every byte was read; -o FILE is replaced only then.\n"
@@ -75,7 +75,7 @@ const char kEeprom[] =
     "Examples:\n"
     "  boardctl eeprom read -o board.bin\n"
     "  boardctl eeprom write board.bin\n"
-    "  boardctl eeprom read --start 0x20 --length 16 --format hex\n"
+    "  boardctl eeprom read --start 0x20 --length 16 --format text\n"
     "  boardctl eeprom write --data \"48 65 6c 6c 6f\" --start 32\n";
 
 const char kList[] =

@@ -31,7 +31,7 @@ class EepromTest : public BoardctlTest {
 
 TEST_F(EepromTest, WholeEepromRoundTripInEveryFormat) {
     vboard::Board& board = PatternBoard();
-    for (const std::string format : {"dump", "hex", "bin", "ihex"}) {
+    for (const std::string format : {"dump", "text", "bin", "ihex", "hex"}) {
         SCOPED_TRACE(format);
         const std::string file = File("saved." + format);
         const RunResult read = Run({"eeprom", "read", "-o", file, "--format", format});
@@ -46,7 +46,7 @@ TEST_F(EepromTest, WholeEepromRoundTripInEveryFormat) {
 
 TEST_F(EepromTest, ReadsGoInJobsOf64BytesAsVarnelsWorkerDoesThem) {
     vboard::Board& board = PatternBoard();
-    const RunResult r = Run({"eeprom", "read", "--start", "0x10", "--length", "100", "--format", "hex"});
+    const RunResult r = Run({"eeprom", "read", "--start", "0x10", "--length", "100", "--format", "text"});
     ASSERT_EQ(r.exit, 0) << r.err;
     // Each job: the device and PIPE02 opened, one transfer request, one read of the job's size.
     const auto reads = RequestEntries(board, "PIPE02", LogOp::Read);
@@ -117,10 +117,10 @@ TEST_F(EepromTest, VerifyNamesTheFirstDifference) {
         << json.out;
     // Only the range the file gives is compared.
     ASSERT_EQ(
-        Run({"eeprom", "read", "--start", "0", "--length", "0x40", "-o", File("low.hex"), "--format", "hex"})
+        Run({"eeprom", "read", "--start", "0", "--length", "0x40", "-o", File("low.hex"), "--format", "text"})
             .exit,
         0);
-    EXPECT_EQ(Run({"eeprom", "verify", File("low.hex"), "--format", "hex"}).exit, 0);
+    EXPECT_EQ(Run({"eeprom", "verify", File("low.hex"), "--format", "text"}).exit, 0);
 }
 
 TEST_F(EepromTest, BadFilesAreRefusedBeforeAnythingIsWritten) {
@@ -131,8 +131,8 @@ TEST_F(EepromTest, BadFilesAreRefusedBeforeAnythingIsWritten) {
     WriteFile("empty.bin", "");
     WriteFile("long.bin", std::string(200, 'x'));
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-        {{"eeprom", "write", File("digit.hex.txt"), "--format", "hex"},
-         File("digit.hex.txt") + ":2: column 5: 'x' is no hex digit (hex; nothing written)"},
+        {{"eeprom", "write", File("digit.hex.txt"), "--format", "text"},
+         File("digit.hex.txt") + ":2: column 5: 'x' is no hex digit (text; nothing written)"},
         {{"eeprom", "write", File("sum.ihx")}, File("sum.ihx") + ":1: bad checksum (ihex; nothing written)"},
         {{"eeprom", "write", File("past.ihx")},
          File("past.ihx") + ":2: 2 bytes at address 256 run past address 255 (ihex; nothing written)"},
@@ -178,7 +178,7 @@ TEST_F(EepromTest, BoardsAreChosenByTheirNumberInDiscoveryOrder) {
         json.out.find("{\"board\":1,\"opens\":true,\"type\":34,\"name\":\"LINKBAY 2.0\",\"known\":true,"),
         std::string::npos)
         << json.out;
-    const RunResult read = Run({"--board", "1", "eeprom", "read", "--length", "1", "--format", "hex"});
+    const RunResult read = Run({"--board", "1", "eeprom", "read", "--length", "1", "--format", "text"});
     EXPECT_EQ(read.out, "5a \n");
     EXPECT_EQ(RequestEntries(second, "PIPE02", LogOp::Read).size(), 1u);
 
@@ -187,7 +187,7 @@ TEST_F(EepromTest, BoardsAreChosenByTheirNumberInDiscoveryOrder) {
     ASSERT_TRUE(first.Execute("fault device openfail").ok);
     EXPECT_EQ(Run({"list"}).out, "0  --    cannot be opened\n1  0x22  LINKBAY 2.0\n");
     EXPECT_EQ(Run({"--board", "0", "eeprom", "read"}).exit, 3);
-    EXPECT_EQ(Run({"eeprom", "read", "--length", "1", "--format", "hex"}).out, "5a \n");
+    EXPECT_EQ(Run({"eeprom", "read", "--length", "1", "--format", "text"}).out, "5a \n");
 }
 
 // Board failures end with exit 1, one line naming where and why, and no output that could pass

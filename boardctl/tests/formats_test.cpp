@@ -14,7 +14,7 @@ std::optional<Image> Parse(ImageFormat format, const std::string& content, Image
 TEST(Formats, EachFormatReadsBackWhatItWrote) {
     const std::vector<std::uint8_t> whole = Pattern();
     const std::vector<std::uint8_t> part(whole.begin() + 0x25, whole.begin() + 0x25 + 37);
-    for (ImageFormat format : {ImageFormat::Dump, ImageFormat::Hex, ImageFormat::Bin, ImageFormat::Ihex}) {
+    for (ImageFormat format : {ImageFormat::Dump, ImageFormat::Text, ImageFormat::Bin, ImageFormat::Ihex}) {
         SCOPED_TRACE(FormatName(format));
         for (const auto& [start, bytes] : {std::pair{0, whole}, std::pair{0x25, part}}) {
             ImageError error;
@@ -29,7 +29,7 @@ TEST(Formats, EachFormatReadsBackWhatItWrote) {
 
 TEST(Formats, TextsAreTheToolsAndTheCommonOnes) {
     const std::vector<std::uint8_t> bytes = {0x00, 0xab, 0x10, 'H', 'i'};
-    EXPECT_EQ(RenderImage(ImageFormat::Hex, 0, bytes), "00 ab 10 48 69 \n");
+    EXPECT_EQ(RenderImage(ImageFormat::Text, 0, bytes), "00 ab 10 48 69 \n");
     // The ASCII column stays in place on a short line.
     EXPECT_EQ(RenderImage(ImageFormat::Dump, 0x20, bytes),
               "20: 00 ab 10 48 69 " + std::string(35, ' ') + "|...Hi|\n");
@@ -42,7 +42,7 @@ TEST(Formats, TextsAreTheToolsAndTheCommonOnes) {
 TEST(Formats, ReadingIsLenientWhereNothingIsLost) {
     ImageError error;
     // Upper case, CRLF, a last pair without its separator, a dump without its ASCII column.
-    auto hex = Parse(ImageFormat::Hex, "DE ad\r\nbe-ef\r\n", error, 4);
+    auto hex = Parse(ImageFormat::Text, "DE ad\r\nbe-ef\r\n", error, 4);
     ASSERT_TRUE(hex);
     EXPECT_EQ(hex->runs[0].address, 4);
     EXPECT_EQ(hex->runs[0].bytes, (std::vector<std::uint8_t>{0xde, 0xad, 0xbe, 0xef}));
@@ -70,9 +70,9 @@ struct Refusal {
 
 TEST(Formats, BadFilesAreRefusedWithLineAndReason) {
     const std::vector<Refusal> refusals = {
-        {ImageFormat::Hex, "01 02\n03 0g 05\n", 0, 2, "column 5: 'g' is no hex digit"},
-        {ImageFormat::Hex, "01 02 03", 254, 0, "3 bytes at address 254 run past address 255"},
-        {ImageFormat::Hex, "\n\n", 0, 0, "the file holds no bytes"},
+        {ImageFormat::Text, "01 02\n03 0g 05\n", 0, 2, "column 5: 'g' is no hex digit"},
+        {ImageFormat::Text, "01 02 03", 254, 0, "3 bytes at address 254 run past address 255"},
+        {ImageFormat::Text, "\n\n", 0, 0, "the file holds no bytes"},
         {ImageFormat::Bin, "", 0, 0, "the file holds no bytes"},
         {ImageFormat::Bin, std::string(257, 'x'), 0, 0, "257 bytes at address 0 run past address 255"},
         {ImageFormat::Bin, "ab", 255, 0, "2 bytes at address 255 run past address 255"},
@@ -99,12 +99,23 @@ TEST(Formats, BadFilesAreRefusedWithLineAndReason) {
     }
 }
 
-TEST(Formats, FileNamesSuggestTheFormat) {
-    EXPECT_EQ(FormatForPath("board.bin"), ImageFormat::Bin);
-    EXPECT_EQ(FormatForPath("BOARD.HEX"), ImageFormat::Ihex);
-    EXPECT_EQ(FormatForPath("x.ihx"), ImageFormat::Ihex);
-    EXPECT_EQ(FormatForPath("dir.bin/board"), ImageFormat::Dump);
-    EXPECT_EQ(FormatForPath("board.txt"), ImageFormat::Dump);
+// Names users already know: "hex" and ".hex" are Intel HEX, as every other programmer reads
+// them; the tools' own text is "text" and ".txt".
+TEST(Formats, NamesAndFileNamesSayTheFormat) {
+    const std::pair<const char*, ImageFormat> paths[] = {
+        {"board.bin", ImageFormat::Bin},   {"BOARD.HEX", ImageFormat::Ihex},      {"x.ihx", ImageFormat::Ihex},
+        {"x.ihex", ImageFormat::Ihex},     {"dir.bin/board", ImageFormat::Dump}, {"board.txt", ImageFormat::Text},
+        {"board.dump", ImageFormat::Dump},
+    };
+    for (const auto& [path, format] : paths) EXPECT_EQ(FormatForPath(path), format) << path;
+    const std::pair<const char*, ImageFormat> names[] = {
+        {"hex", ImageFormat::Ihex}, {"ihex", ImageFormat::Ihex}, {"text", ImageFormat::Text},
+        {"dump", ImageFormat::Dump}, {"bin", ImageFormat::Bin},
+    };
+    for (const auto& [name, format] : names) EXPECT_EQ(ParseFormatName(name), format) << name;
+    EXPECT_EQ(ParseFormatName("txt"), std::nullopt);
+    EXPECT_STREQ(FormatName(ImageFormat::Text), "text");
+    EXPECT_STREQ(FormatName(ImageFormat::Ihex), "ihex");
 }
 
 }  // namespace

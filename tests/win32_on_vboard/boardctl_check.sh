@@ -47,7 +47,7 @@ expect_exit 0 $? "list"
 [ "$out" = "0  0x21  QL-3306" ] || fail "list printed: $out"
 
 echo "-- the whole EEPROM, as vboard eeprom dump shows it"
-ctl eeprom read --format hex | tr -d '\r' | sed 's/ $//' >"$work/read.txt"
+ctl eeprom read --format text | tr -d '\r' | sed 's/ $//' >"$work/read.txt"
 expect_exit 0 "${PIPESTATUS[0]}" "eeprom read"
 board eeprom dump | sed 's/^[0-9a-f]*: //; s/ $//' >"$work/dump.txt"
 cmp -s "$work/read.txt" "$work/dump.txt" || fail "eeprom read differs from vboard eeprom dump: $(diff "$work/read.txt" "$work/dump.txt" | head -4)"
