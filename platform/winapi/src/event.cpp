@@ -18,9 +18,11 @@ struct AnySetting {
     std::uint64_t count = 0;
 };
 
+// Lives as long as the process: threads may still set events while static objects are
+// destroyed.
 AnySetting& Settings() {
-    static AnySetting settings;
-    return settings;
+    static AnySetting* settings = new AnySetting;
+    return *settings;
 }
 
 void CountSetting() {
