@@ -5,22 +5,6 @@
 #include <cstdio>
 #include <fstream>
 
-namespace {
-
-const char* ClassName(afx::ControlClass cls) {
-    switch (cls) {
-        case afx::ControlClass::Button:
-            return "Button";
-        case afx::ControlClass::Edit:
-            return "Edit";
-        case afx::ControlClass::Static:
-            return "Static";
-    }
-    return "?";
-}
-
-}  // namespace
-
 std::vector<std::string> TemplateLayoutLines(std::initializer_list<int> dialogIds) {
     std::vector<std::string> lines;
     char line[160];
@@ -35,7 +19,7 @@ std::vector<std::string> TemplateLayoutLines(std::initializer_list<int> dialogId
                       d->cx, d->cy, d->fontPointSize);
         lines.emplace_back(line);
         for (const afx::ControlTemplate& c : d->controls) {
-            std::snprintf(line, sizeof line, "control %d %s %08lx %08lx %d %d %d %d %d", c.id, ClassName(c.cls),
+            std::snprintf(line, sizeof line, "control %d %s %08lx %08lx %d %d %d %d %d", c.id, afx::ControlClassName(c.cls),
                           static_cast<unsigned long>(c.style), static_cast<unsigned long>(c.exStyle), c.x, c.y,
                           c.cx, c.cy, c.image);
             lines.emplace_back(line);

@@ -127,18 +127,6 @@ bool IsImageStatic(const afx::ControlTemplate& c) {
     return c.cls == afx::ControlClass::Static && (type == SS_ICON || type == SS_BITMAP);
 }
 
-const char* ClassName(afx::ControlClass cls) {
-    switch (cls) {
-        case afx::ControlClass::Button:
-            return "Button";
-        case afx::ControlClass::Edit:
-            return "Edit";
-        case afx::ControlClass::Static:
-            return "Static";
-    }
-    return "Static";
-}
-
 std::string Hex(unsigned long v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%08lx", v);
@@ -197,7 +185,7 @@ void WriteDialog(std::ostream& rc, const afx::DialogTemplate& d) {
        << ", 400, 0, 134\nBEGIN\n";
     for (const afx::ControlTemplate& c : d.controls)
         rc << "  CONTROL " << RcString(IsImageStatic(c) ? "" : c.text) << ", " << c.id << ", "
-           << ClassAtom(c.cls) << " /* " << ClassName(c.cls) << " */, 0x"
+           << ClassAtom(c.cls) << " /* " << afx::ControlClassName(c.cls) << " */, 0x"
            << Hex(WS_CHILD | WS_VISIBLE | c.style) << ", " << c.x << ", " << c.y << ", " << c.cx << ", "
            << c.cy << ", 0x" << Hex(c.exStyle) << "\n";
     rc << "END\n";
@@ -239,7 +227,7 @@ int main(int argc, char** argv) {
         layout << "face " << Escape(d->fontFace) << '\n';
         layout << "caption " << Escape(d->caption) << '\n';
         for (const afx::ControlTemplate& c : d->controls) {
-            layout << "control " << c.id << ' ' << ClassName(c.cls) << ' ' << Hex(c.style) << ' '
+            layout << "control " << c.id << ' ' << afx::ControlClassName(c.cls) << ' ' << Hex(c.style) << ' '
                    << Hex(c.exStyle) << ' ' << c.x << ' ' << c.y << ' ' << c.cx << ' ' << c.cy << ' '
                    << c.image << '\n';
             layout << "text " << Escape(c.text) << '\n';

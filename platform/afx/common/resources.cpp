@@ -53,6 +53,18 @@ ResourceRegistration::~ResourceRegistration() {
     r.tables.erase(std::remove(r.tables.begin(), r.tables.end(), &table_), r.tables.end());
 }
 
+const char* ControlClassName(ControlClass cls) {
+    switch (cls) {
+        case ControlClass::Button:
+            return "Button";
+        case ControlClass::Edit:
+            return "Edit";
+        case ControlClass::Static:
+            return "Static";
+    }
+    return "Static";
+}
+
 const DialogTemplate* FindDialog(int id) {
     return Find<DialogTemplate>(id, [](const ResourceTable& t) { return t.dialogs; });
 }

@@ -153,4 +153,7 @@ const DialogTemplate* FindDialog(int id);
 const IconResource* FindIcon(int id);
 const BitmapResource* FindBitmap(int id);
 
+// The window class a control template makes: "Button", "Edit" or "Static".
+const char* ControlClassName(ControlClass cls);
+
 }  // namespace afx

@@ -39,11 +39,7 @@ void CountSetting() {
 void Event::Set() {
     {
         std::lock_guard<std::mutex> hold(lock_);
-        set_ = true;
-        if (manual_)
-            changed_.notify_all();
-        else
-            changed_.notify_one();
+        SetLocked();
     }
     CountSetting();
 }
@@ -52,13 +48,17 @@ void Event::SetAfter(const std::function<void()>& publish) {
     {
         std::lock_guard<std::mutex> hold(lock_);
         publish();
-        set_ = true;
-        if (manual_)
-            changed_.notify_all();
-        else
-            changed_.notify_one();
+        SetLocked();
     }
     CountSetting();
+}
+
+void Event::SetLocked() {
+    set_ = true;
+    if (manual_)
+        changed_.notify_all();
+    else
+        changed_.notify_one();
 }
 
 bool Event::TryWait() {

@@ -29,6 +29,8 @@ class Event {
     static int WaitAny(const std::vector<Event*>& events, DWORD timeoutMs);
 
   private:
+    void SetLocked();  // with lock_ held
+
     std::mutex lock_;
     std::condition_variable changed_;
     const bool manual_;
