@@ -93,7 +93,7 @@ sleep 2  # both tools have found the board
 xdotool windowfocus --sync "$tesmor" type --delay 40 c0ffee
 xdotool key --delay 100 Tab space
 await 00C0FFEE display
-"$vboard" key 2 down >/dev/null
+"$vboard" key 3 down >/dev/null
 
 # Varnel: read 16 bytes from 0 (the length field is last in the tab order), then write a text
 # at 32; when Read has turned the buttons off, the focus has gone on to the write field.

@@ -96,9 +96,9 @@ case "$scenario" in
     echo "-- the clock and the key lamps follow the board"
     board clock 08:09:10 >/dev/null
     drive --wait-enabled 1001 --wait-text "1010=08 : 09 : 10" --images 1002-1009=none
-    board key 3 down >/dev/null
+    board key 4 down >/dev/null
     drive --images 1002-1009=1005
-    board key 3 up >/dev/null
+    board key 4 up >/dev/null
     board clock 23:59:58 >/dev/null
     drive --images 1002-1009=none --wait-text "1010=23 : 59 : 58"
 
@@ -116,7 +116,7 @@ case "$scenario" in
     board faults clear >/dev/null
 
     echo "-- closing while the status read waits for the board"
-    board key 5 down >/dev/null
+    board key 6 down >/dev/null
     drive --images 1002-1009=1007
     board_shows "PIPE00 read id=[0-9]* asked=4 moved=0 error=0 pending" log 1
     drive --close-within 15000

@@ -45,11 +45,19 @@ std::string FaultList(const FaultSet& f) {
     return out;
 }
 
+// Keys as users number them, 1 to 8 like Tesmor's lamps and the panel's keys.
 std::string KeysText(std::uint8_t held) {
     std::string out;
     for (int i = 0; i < kKeyCount; ++i)
-        if (held & (1u << i)) out += (out.empty() ? "" : ",") + std::to_string(i);
+        if (held & (1u << i)) out += (out.empty() ? "" : ",") + std::to_string(i + 1);
     return out.empty() ? "none" : out;
+}
+
+// A key's number as users give it (1 to 8) to the board's index (0 to 7).
+std::optional<int> KeyNumber(const std::string& word) {
+    const auto number = ParseNumber(word, kKeyCount);
+    if (!number || *number < 1) return std::nullopt;
+    return static_cast<int>(*number) - 1;
 }
 
 std::string ToUpper(std::string s) {
@@ -217,7 +225,8 @@ std::string StatusText(const BoardStatus& s) {
 }  // namespace
 
 const char* CommandHelp() {
-    return "  key N down|up          hold or release key N (0..7)\n"
+    return "  key N down|up          hold or release key N (1..8, numbered as Tesmor's lamps and the\n"
+           "                         panel's keys; 0, the old first key, is refused)\n"
            "  press N [MS]           key N down, and up again after MS (100) ms\n"
            "  clock [HH:MM:SS]       show or set the clock\n"
            "  clock stop|run         stop or restart the clock's ticking\n"
@@ -252,18 +261,19 @@ ParsedCommand ParseCommand(const std::string& text) {
 
     if (verb == "help") return Act([](Board&) { return Ok(CommandHelp()); });
     if (verb == "key") {
-        auto key = n == 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
-        if (!key || (w[2] != "down" && w[2] != "up")) return Usage("usage: key N down|up (N 0..7)");
-        return Act([key = static_cast<int>(*key), down = w[2] == "down"](Board& board) {
+        auto key = n == 3 ? KeyNumber(w[1]) : std::nullopt;
+        if (!key || (w[2] != "down" && w[2] != "up"))
+            return Usage("usage: key N down|up (N 1..8, numbered as Tesmor's lamps)");
+        return Act([key = *key, down = w[2] == "down"](Board& board) {
             board.SetKey(key, down);
             return Ok();
         });
     }
     if (verb == "press") {
-        auto key = n >= 2 && n <= 3 ? ParseNumber(w[1], kKeyCount - 1) : std::nullopt;
+        auto key = n >= 2 && n <= 3 ? KeyNumber(w[1]) : std::nullopt;
         auto ms = n == 3 ? ParseNumber(w[2], 60000) : std::optional<std::uint32_t>(100);
-        if (!key || !ms) return Usage("usage: press N [MS] (N 0..7)");
-        return Act([key = static_cast<int>(*key), ms = static_cast<int>(*ms)](Board& board) {
+        if (!key || !ms) return Usage("usage: press N [MS] (N 1..8, numbered as Tesmor's lamps)");
+        return Act([key = *key, ms = static_cast<int>(*ms)](Board& board) {
             board.PressKey(key, ms);
             return Ok();
         });

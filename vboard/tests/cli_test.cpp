@@ -84,9 +84,9 @@ TEST(CommandLine, PanelOptionIsTakenFromRunOnly) {
 }
 
 TEST_F(CliTest, CommandsSteerTheBoard) {
-    EXPECT_EQ(Run({"key", "3", "down"}), 0);
+    EXPECT_EQ(Run({"key", "4", "down"}), 0);  // numbered 1 to 8, as Tesmor's lamps
     EXPECT_EQ(board_->HeldKeys(), 1u << 3);
-    EXPECT_EQ(Run({"--slot", "0", "key", "3", "up"}), 0);
+    EXPECT_EQ(Run({"--slot", "0", "key", "4", "up"}), 0);
     EXPECT_EQ(board_->HeldKeys(), 0u);
     EXPECT_EQ(Run({"clock", "12:34:56"}), 0);
     EXPECT_EQ(board_->Clock(), (ClockTime{12, 34, 56}));
@@ -154,7 +154,7 @@ TEST_F(CliTest, DisplayLogAndList) {
 
 TEST_F(CliTest, MistakesGiveTheirOwnExitCodes) {
     // Usage errors: 2, found without asking a board, whether one runs or not.
-    const std::vector<std::vector<std::string>> usage{{"key", "8", "down"},
+    const std::vector<std::vector<std::string>> usage{{"key", "0", "down"},
                                                       {"key", "9", "down"},
                                                       {"fault", "PIPE02", "sometimes"},
                                                       {"fault", "PIPE02", "delay"},
@@ -233,7 +233,8 @@ TEST(CommandLineRun, RunServesUntilToldToStop) {
     std::ostringstream out, err;
     bool steered = false;
     CliContext context{dir.File("bus"), out, err, [&](Board& board) {
-                           steered = board.Execute("key 1 down").ok && board.HeldKeys() == 2 &&
+                           steered = board.Execute("key 2 down").ok && board.HeldKeys() == 2 &&
+                                     !board.Execute("key 0 down").ok && !board.Execute("key 9 up").ok &&
                                      board.Type() == 0x22 && !board.Plugged();
                            auto probe = Client::Connect(board);
                            probe->Hello(vbus::Purpose::Probe);
