@@ -3,6 +3,7 @@
 
 #include "board_link.h"
 #include "commands.h"
+#include "end_report.h"
 #include "exit_codes.h"
 #include "json.h"
 
@@ -23,6 +24,7 @@ std::string HexByte(int value) {
 }
 
 void ChooseBoard(const Request& request) {
+    BoundedStep step("identifying the board", std::chrono::milliseconds(2000));
     const BoardIdentity identity =
         request.board ? IdentifyBoardAt(static_cast<DWORD>(*request.board)) : IdentifyBoard();
     const std::string where = request.board ? " at interface " + std::to_string(*request.board) : "";

@@ -20,6 +20,11 @@ class Console {
 // The process's standard output and standard error.
 std::unique_ptr<Console> OpenStandardConsole();
 
-// From now on Ctrl-C (and on POSIX SIGTERM) calls `interrupted` on a thread of its own, once per
-// signal, instead of ending the process.
-void CatchInterrupts(std::function<void()> interrupted);
+// From now on the first Ctrl-C calls `interrupted` on a thread of its own (again and again until
+// the process ends, in case a transfer started just after it), so that the command stops at its
+// next step and says what it left. A second Ctrl-C calls `endNow` with 130; SIGTERM (POSIX) with
+// 143. On Windows, closing the console asks the command to stop and waits in the handler (the few
+// seconds Windows gives it) until `stopped` says the command has ended, then calls `endNow` with
+// 143: a write is never cut without its report.
+void CatchInterrupts(std::function<void()> interrupted, std::function<void(int code)> endNow,
+                     std::function<bool()> stopped);

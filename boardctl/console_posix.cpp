@@ -29,7 +29,8 @@ class StandardConsole final : public Console {
 
 std::unique_ptr<Console> OpenStandardConsole() { return std::make_unique<StandardConsole>(); }
 
-void CatchInterrupts(std::function<void()> interrupted) {
+void CatchInterrupts(std::function<void()> interrupted, std::function<void(int code)> endNow,
+                     std::function<bool()>) {
     // Blocked here, before any other thread exists, so every thread inherits the mask and only
     // the waiting thread below receives the signals.
     sigset_t signals;
@@ -37,11 +38,12 @@ void CatchInterrupts(std::function<void()> interrupted) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread([signals, interrupted = std::move(interrupted)] {
+    std::thread([signals, interrupted = std::move(interrupted), endNow = std::move(endNow)] {
         int signal = 0;
         sigwait(&signals, &signal);
-        // The first signal stops the command; it is repeated until the command has ended, in case
-        // a transfer started just after it. A second signal ends the program at once.
+        if (signal == SIGTERM) endNow(kExitTerminated);
+        // The first Ctrl-C stops the command; it is repeated until the command has ended, in case
+        // a transfer started just after it. A second one, or SIGTERM, ends the program at once.
         std::thread([interrupted] {
             for (;;) {
                 interrupted();
@@ -49,6 +51,6 @@ void CatchInterrupts(std::function<void()> interrupted) {
             }
         }).detach();
         sigwait(&signals, &signal);
-        _exit(kExitInterrupted);
+        endNow(signal == SIGTERM ? kExitTerminated : kExitInterrupted);
     }).detach();
 }

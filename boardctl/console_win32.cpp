@@ -75,13 +75,13 @@ class StandardConsole final : public Console {
     }
 };
 
+// Live as long as the program.
 std::function<void()>* interruptHandler = nullptr;
+std::function<void(int)>* endHandler = nullptr;
+std::function<bool()>* stoppedCheck = nullptr;
 LONG interrupts = 0;
 
-BOOL WINAPI OnControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-    // A second Ctrl-C ends the program the usual way.
-    if (InterlockedIncrement(&interrupts) > 1) return FALSE;
+void RepeatInterrupts() {
     // The stop is repeated until the command has ended, in case a transfer started just after it.
     std::thread([] {
         for (;;) {
@@ -89,6 +89,20 @@ BOOL WINAPI OnControl(DWORD event) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }).detach();
+}
+
+BOOL WINAPI OnControl(DWORD event) {
+    if (event == CTRL_CLOSE_EVENT) {
+        // Windows ends the process some seconds after this returns, or when it takes too long:
+        // stop the command, wait for it within that time, and end with the report.
+        if (InterlockedIncrement(&interrupts) == 1) RepeatInterrupts();
+        for (int waited = 0; waited < 4000 && !(*stoppedCheck)(); waited += 50) Sleep(50);
+        if ((*stoppedCheck)()) return FALSE;  // the command has said what it left
+        (*endHandler)(kExitTerminated);
+    }
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (InterlockedIncrement(&interrupts) > 1) (*endHandler)(kExitInterrupted);
+    RepeatInterrupts();
     return TRUE;
 }
 
@@ -96,7 +110,10 @@ BOOL WINAPI OnControl(DWORD event) {
 
 std::unique_ptr<Console> OpenStandardConsole() { return std::make_unique<StandardConsole>(); }
 
-void CatchInterrupts(std::function<void()> interrupted) {
-    interruptHandler = new std::function<void()>(std::move(interrupted));  // lives as long as the program
+void CatchInterrupts(std::function<void()> interrupted, std::function<void(int code)> endNow,
+                     std::function<bool()> stopped) {
+    interruptHandler = new std::function<void()>(std::move(interrupted));
+    endHandler = new std::function<void(int)>(std::move(endNow));
+    stoppedCheck = new std::function<bool()>(std::move(stopped));
     SetConsoleCtrlHandler(OnControl, TRUE);
 }

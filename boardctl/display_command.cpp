@@ -6,6 +6,7 @@
 
 #include "board_link.h"
 #include "commands.h"
+#include "end_report.h"
 #include "digit_value.h"
 #include "exit_codes.h"
 #include "json.h"
@@ -30,6 +31,7 @@ void RunDisplay(Context& context) {
             break;
     }
     ChooseBoard(context.request);
+    BoundedStep step("writing the display", std::chrono::milliseconds(kDigitWriteTimeoutMs + 2000));
     HANDLE pipe = OpenBoardPipe("PIPE01");
     if (pipe == INVALID_HANDLE_VALUE)
         throw CommandError(kExitBoardFailure, "Open driver failed! Can't write to PIPE01.");

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "board_link.h"
+#include "end_report.h"
 #include "exit_codes.h"
 
 namespace {
@@ -59,6 +60,10 @@ enum class Reached { Nothing, Transfer };
 std::string RunJob(const Direction& direction, int address, std::uint8_t* data, int length, StopSignal& stop,
                    Reached& reached) {
     reached = Reached::Nothing;
+    // Opening, the transfer request and the pipe transfer: each has its limit.
+    BoundedStep step(std::string(direction.request == 1 ? "reading" : "writing") + " " + std::to_string(length) +
+                         " bytes at " + Hex2(address),
+                     std::chrono::milliseconds(2 * kEepromTimeoutMs));
     JobHandle device(OpenBoardDevice(), stop);
     if (!device.Valid()) return direction.deviceOpenFailed;
     JobHandle pipe(OpenBoardPipe(direction.pipe), stop);
@@ -126,6 +131,13 @@ void WriteEeprom(const Image& image, StopSignal& stop) {
             const int count = std::min(kJobBytes, length - done);
             std::string why;
             Reached reached = Reached::Nothing;
+            // What an end that cannot wait for this job would leave: the job in flight unknown.
+            WriteState inFlight = state;
+            inFlight.unknown = AddressRange{address, count};
+            Append(inFlight.notWritten, address + count, length - done - count);
+            for (std::size_t later = r + 1; later < image.runs.size(); ++later)
+                Append(inFlight.notWritten, image.runs[later].address, static_cast<int>(image.runs[later].bytes.size()));
+            EndReport::Instance().SetWrite(inFlight);
             if (stop.Requested())
                 why = "interrupted";
             else
@@ -135,6 +147,7 @@ void WriteEeprom(const Image& image, StopSignal& stop) {
                 done += count;
                 continue;
             }
+            EndReport::Instance().ClearWrite();  // the stopped write reports itself
             // This job and everything after it: the job's state is unknown once its bytes went
             // to the pipe; nothing after it was begun.
             int rest = done;
@@ -149,4 +162,5 @@ void WriteEeprom(const Image& image, StopSignal& stop) {
             throw WriteFailure(kExitBoardFailure, "at address " + Hex2(address) + ": " + why, state);
         }
     }
+    EndReport::Instance().ClearWrite();
 }

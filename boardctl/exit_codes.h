@@ -10,7 +10,8 @@ enum ExitCode : int {
     kExitUsage = 2,         // bad arguments, a bad value, a file that cannot be read or is refused
     kExitNoBoard = 3,       // no board, none at the interface asked for, or one of unknown type
     kExitMismatch = 4,      // verification found a difference
-    kExitInterrupted = 130  // Ctrl-C (SIGINT, SIGTERM) ended a command that is no --watch
+    kExitInterrupted = 130,  // Ctrl-C (SIGINT) ended a command that is no --watch
+    kExitTerminated = 143    // SIGTERM (or a console closed) ended the command at once
 };
 
 // A command's failure: the exit status and the one line that tells what went wrong, and where

@@ -1,5 +1,6 @@
 // The command line to a command, and a failure to its one line and exit status.
 #include "commands.h"
+#include "end_report.h"
 #include "exit_codes.h"
 #include "json.h"
 
@@ -64,6 +65,7 @@ int RunBoardctl(const std::vector<std::string>& args, Console& console, StopSign
     const auto request = ParseCommandLine(args, error);
     if (!request)
         return Fail(console, json, CommandName(args), kExitUsage, error + " (try: boardctl --help)");
+    EndReport::Instance().Attach(console, request->json, CommandName(args));
     Context context{*request, console, stop};
     try {
         Dispatch(context);

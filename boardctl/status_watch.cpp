@@ -8,6 +8,7 @@
 
 #include "board_link.h"
 #include "commands.h"
+#include "end_report.h"
 #include "exit_codes.h"
 #include "json.h"
 #include "status_report.h"
@@ -57,6 +58,10 @@ constexpr int kFailedReadsInARow = 3;
 // One report; nullopt when the read failed (`failed` set) or came short. Throws when the pipe
 // will not open.
 std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& failed) {
+    // A --watch waits for the next report without a limit: Ctrl-C ends that wait.
+    BoundedStep step("waiting for a status report",
+                     timeoutMs == INFINITE ? std::nullopt
+                                           : std::optional<std::chrono::milliseconds>(std::chrono::milliseconds(timeoutMs + 1000)));
     HANDLE pipe = OpenBoardPipe(kStatusPipe);
     if (pipe == INVALID_HANDLE_VALUE)
         throw CommandError(kExitBoardFailure, "Open driver failed! Can't read from PIPE00.");

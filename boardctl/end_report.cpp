@@ -1,0 +1,114 @@
+#include "end_report.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "json.h"
+
+namespace {
+
+std::string Hex(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value & 0xFF);
+    return text;
+}
+
+std::string RangesJson(const std::vector<AddressRange>& ranges) {
+    std::string json;
+    for (const AddressRange& r : ranges)
+        json += (json.empty() ? "" : ",") + JsonObject().Add("start", r.start).Add("length", r.length).Text();
+    return "[" + json + "]";
+}
+
+}  // namespace
+
+std::string RangeText(const std::vector<AddressRange>& ranges) {
+    std::string text;
+    for (const AddressRange& r : ranges)
+        text += (text.empty() ? "" : ", ") + Hex(r.start) + ".." + Hex(r.start + r.length - 1) + " (" +
+                std::to_string(r.length) + " bytes)";
+    return text;
+}
+
+std::string WriteStateText(const WriteState& state) {
+    std::string text;
+    if (!state.written.empty()) text += "  written: " + RangeText(state.written) + "\n";
+    if (state.unknown)
+        text += "  state unknown from " + Hex(state.unknown->start) + " (" + std::to_string(state.unknown->length) +
+                " bytes)\n";
+    if (!state.notWritten.empty()) text += "  not written: " + RangeText(state.notWritten) + "\n";
+    return text;
+}
+
+std::string WriteStateJson(const WriteState& state) {
+    std::vector<AddressRange> unknown;
+    if (state.unknown) unknown.push_back(*state.unknown);
+    return "\"written\":" + RangesJson(state.written) + ",\"not_written\":" + RangesJson(state.notWritten) +
+           ",\"unknown\":" + RangesJson(unknown);
+}
+
+EndReport& EndReport::Instance() {
+    // Reached from the signal and watchdog threads until the process ends: never destroyed.
+    static EndReport* const report = new EndReport;
+    return *report;
+}
+
+void EndReport::Attach(Console& console, bool json, const std::string& command) {
+    std::lock_guard hold(lock_);
+    console_ = &console;
+    json_ = json;
+    command_ = command;
+}
+
+void EndReport::BeginStep(const std::string& what, std::optional<std::chrono::milliseconds> limit) {
+    std::lock_guard hold(lock_);
+    step_ = what;
+    if (limit)
+        deadline_ = std::chrono::steady_clock::now() + *limit + kCancelGrace;
+    else
+        deadline_.reset();
+}
+
+void EndReport::EndStep() {
+    std::lock_guard hold(lock_);
+    step_.clear();
+    deadline_.reset();
+}
+
+void EndReport::SetWrite(const WriteState& state) {
+    std::lock_guard hold(lock_);
+    write_ = state;
+}
+
+void EndReport::ClearWrite() {
+    std::lock_guard hold(lock_);
+    write_.reset();
+}
+
+std::optional<std::string> EndReport::Overrun() const {
+    std::lock_guard hold(lock_);
+    if (!deadline_ || std::chrono::steady_clock::now() < *deadline_) return std::nullopt;
+    return step_;
+}
+
+void EndReport::EndNow(ExitCode code, const std::string& message) {
+    std::unique_lock hold(lock_);
+    if (ending_) {  // another thread is writing the report: it ends the process
+        hold.unlock();
+        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    ending_ = true;
+    if (console_) {
+        const std::string name = command_.empty() ? "boardctl" : "boardctl " + command_;
+        console_->Err(name + ": " + message + "\n" + (write_ ? WriteStateText(*write_) : std::string()));
+        if (json_) {
+            JsonObject failure;
+            failure.Add("ok", false).Add("error", message).Add("exit", static_cast<int>(code));
+            if (write_) failure.AddFields(WriteStateJson(*write_));
+            console_->Out(failure.Line());
+        }
+    }
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
