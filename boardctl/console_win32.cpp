@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "console.h"
+#include "exit_codes.h"
 
 namespace {
 
