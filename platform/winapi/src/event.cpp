@@ -157,6 +157,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     return signal->Wait(dwMilliseconds) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
+#ifndef _WIN32
+// Linux only: in the Windows test build the waits for several objects are kernel32's, on the
+// threads' own handles (the window's wait for its workers and their calls).
 DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
                                     DWORD dwMilliseconds) {
     if (bWaitAll) {
@@ -183,5 +186,6 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     const int index = winapi_impl::Event::WaitAny(events, dwMilliseconds);
     return index < 0 ? WAIT_TIMEOUT : WAIT_OBJECT_0 + static_cast<DWORD>(index);
 }
+#endif
 
 }  // extern "C"
