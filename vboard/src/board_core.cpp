@@ -91,6 +91,7 @@ bool BoardCore::Start(std::string* why) {
     ScheduleTick();
     ScheduleReport();
     diskThread_ = std::thread([this] { DiskLoop(); });
+    commandThread_ = std::thread([this] { CommandLoop(); });
     loopThread_ = std::thread([this] { Loop(); });
     return true;
 }
@@ -118,9 +119,16 @@ void BoardCore::Stop() {
         stopped_ = true;
         ++tickGeneration_;
         ++reportGeneration_;
+        savingEnded_.notify_all();  // a command waiting to save gives up
     }
     waker_.Wake();
     loopThread_.join();  // it closes every connection on its way out
+    {
+        std::lock_guard queue(commandMu_);
+        commandQuit_ = true;
+    }
+    commandWake_.notify_one();
+    commandThread_.join();  // after the command under way, if one is
     {
         std::lock_guard disk(diskMu_);
         diskQuit_ = true;

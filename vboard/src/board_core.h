@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -153,6 +154,8 @@ class BoardCore {
         std::uint32_t offset = 0, count = 0;
     };
     void DiskLoop();
+    // Control commands, one after another in the order they came, each answered when done.
+    void CommandLoop();
     void EndSave(SaveJob& job, bool saved, const std::string& why);  // mu_ held
     LogEntry NewEntry(const Connection& connection, LogOp op) const;
     void Record(LogEntry entry);
@@ -200,6 +203,13 @@ class BoardCore {
     std::condition_variable diskWake_;
     std::optional<SaveJob> diskJob_;
     bool diskQuit_ = false;
+
+    // The command thread and its queue; commandMu_ is taken alone.
+    std::thread commandThread_;
+    std::mutex commandMu_;
+    std::condition_variable commandWake_;
+    std::deque<std::pair<ConnectionPtr, std::string>> commandQueue_;
+    bool commandQuit_ = false;
 
     // Attachment.
     bool started_ = false, stopped_ = false;

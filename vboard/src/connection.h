@@ -70,6 +70,10 @@ class Connection {
     std::uint64_t plugEpoch = 0;  // the board's plug epoch when the handle was opened
     std::size_t pending = 0;      // requests pending on this handle
 
+    // Control commands of this connection waiting for the command thread; guarded by the
+    // board's command queue lock.
+    std::size_t queuedCommands = 0;
+
   private:
     bool FlushLocked();
 

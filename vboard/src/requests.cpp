@@ -10,6 +10,7 @@ namespace vboard {
 namespace {
 
 constexpr std::size_t kMaxPendingPerHandle = 1024;
+constexpr std::size_t kMaxQueuedCommands = 64;  // per connection
 constexpr std::size_t kMaxLoggedPath = 120;
 
 constexpr std::uint32_t kErrorInvalidFunction = 1;
@@ -74,8 +75,19 @@ bool BoardCore::Handle(const ConnectionPtr& connection, vbus::Message& message, 
             why = "COMMAND on a connection that is no control connection";
             return false;
         }
-        CommandResult result = commands_ ? commands_(command->text) : CommandResult{false, "no commands"};
-        connection->Send(vbus::Reply{result.ok, result.text});
+        // Run on the command thread: a command may save the EEPROM, and the loop waits on no disk.
+        // Each connection's share of the queue is bounded: a client that sends commands faster
+        // than they run is told so, and the others' commands still go in.
+        {
+            std::lock_guard queue(commandMu_);
+            if (connection->queuedCommands >= kMaxQueuedCommands) {
+                connection->Send(vbus::Reply{false, "the board is busy: too many commands waiting"});
+                return true;
+            }
+            ++connection->queuedCommands;
+            commandQueue_.emplace_back(connection, std::move(command->text));
+        }
+        commandWake_.notify_one();
         return true;
     }
     why = name + " is not for the board to receive";
@@ -437,6 +449,22 @@ void BoardCore::FailEverythingPending(std::uint32_t error) {
     for (auto& list : pending_) {
         for (auto& r : list) Finish(r, ErrorOutcome(error), LogStatus::Completed);
         list.clear();
+    }
+}
+
+void BoardCore::CommandLoop() {
+    for (;;) {
+        std::pair<ConnectionPtr, std::string> next;
+        {
+            std::unique_lock queue(commandMu_);
+            commandWake_.wait(queue, [&] { return !commandQueue_.empty() || commandQuit_; });
+            if (commandQuit_) return;  // the board is detaching: its connections are closed
+            next = std::move(commandQueue_.front());
+            commandQueue_.pop_front();
+            --next.first->queuedCommands;
+        }
+        const CommandResult result = commands_ ? commands_(next.second) : CommandResult{false, "no commands"};
+        next.first->Send(vbus::Reply{result.ok, result.text});
     }
 }
 
