@@ -83,6 +83,12 @@ std::optional<int> ParseNumber(const std::string& text, int lo, int hi) {
     return static_cast<int>(value);
 }
 
+bool OptionTakesValue(const std::string& option) {
+    for (const char* o : {"--board", "--start", "--length", "-o", "--output", "--format", "--data"})
+        if (option == o) return true;
+    return false;
+}
+
 std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
     Request request;
     std::vector<std::string> words;

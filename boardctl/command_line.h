@@ -27,6 +27,10 @@ struct Request {
 };
 
 // The request, or the usage error (one line) in `error`.
+// The options that take a value (the next word): --board, --start, --length, -o, --output,
+// --format, --data.
+bool OptionTakesValue(const std::string& option);
+
 std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
 
 // The help of a request of kind Help.

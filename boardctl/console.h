@@ -15,6 +15,8 @@ class Console {
     virtual void OutBytes(std::string_view bytes) = 0;
     // One error line, UTF-8.
     virtual void Err(std::string_view utf8) = 0;
+    // Standard output is a terminal (a console window), not a file or a pipe.
+    virtual bool OutIsTerminal() const { return false; }
 };
 
 // The process's standard output and standard error.

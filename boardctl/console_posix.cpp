@@ -17,6 +17,7 @@ class StandardConsole final : public Console {
     void Out(std::string_view utf8) override { Write(stdout, utf8); }
     void OutBytes(std::string_view bytes) override { Write(stdout, bytes); }
     void Err(std::string_view utf8) override { Write(stderr, utf8); }
+    bool OutIsTerminal() const override { return ::isatty(STDOUT_FILENO) == 1; }
 
   private:
     static void Write(std::FILE* stream, std::string_view text) {

@@ -42,6 +42,10 @@ class StandardConsole final : public Console {
         std::fflush(stdout);
     }
     void Err(std::string_view utf8) override { WriteText(stderr, STD_ERROR_HANDLE, utf8); }
+    bool OutIsTerminal() const override {
+        DWORD mode = 0;
+        return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    }
 
   private:
     static void WriteText(std::FILE* stream, DWORD which, std::string_view utf8) {

@@ -13,13 +13,14 @@ std::string Range(int start, std::size_t count) {
     return HexByte(start) + ".." + HexByte(start + static_cast<int>(count) - 1);
 }
 
-// What `eeprom write` or `verify` is to put in the EEPROM: the file or --data, wholly read and
-// checked before the board is touched.
+// What `eeprom write` is to put in the EEPROM, or `verify` to compare it with: the file or
+// --data, wholly read and checked before the board is touched.
 Image LoadImage(const Request& request) {
+    const std::string untouched = request.verb == Verb::EepromVerify ? "nothing compared" : "nothing written";
     ImageError error;
     if (request.data) {
         const auto image = ParseImage(ImageFormat::Text, *request.data, request.start.value_or(0), error);
-        if (!image) throw CommandError(kExitUsage, "--data: " + error.reason + " (nothing written)");
+        if (!image) throw CommandError(kExitUsage, "--data: " + error.reason + " (" + untouched + ")");
         return *image;
     }
     const std::string& path = request.inputFile;
@@ -30,9 +31,8 @@ Image LoadImage(const Request& request) {
     const std::string content = ReadInputFile(path);
     const auto image = ParseImage(format, content, request.start.value_or(0), error);
     if (!image)
-        throw CommandError(kExitUsage, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") +
-                                           ": " + error.reason + " (" + FormatName(format) +
-                                           "; nothing written)");
+        throw CommandError(kExitUsage, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                                           error.reason + " (" + FormatName(format) + "; " + untouched + ")");
     return *image;
 }
 
@@ -168,10 +168,15 @@ void RunEepromRead(Context& context) {
     const Request& request = context.request;
     const int start = request.start.value_or(0);
     const int length = request.length.value_or(kEepromBytes - start);
+    // Raw bytes would garble a terminal: only when asked for with -o -.
+    if (request.outputFile.empty() && request.format == ImageFormat::Bin && !request.json &&
+        context.console.OutIsTerminal())
+        throw CommandError(kExitUsage, "raw bytes to a terminal: give -o FILE, or -o - to send them anyway");
     ChooseBoard(request);
     const std::vector<std::uint8_t> bytes = ReadEeprom(start, length, context.stop);
 
-    if (!request.outputFile.empty()) {
+    const bool toStandardOutput = request.outputFile.empty() || request.outputFile == "-";
+    if (!toStandardOutput) {
         const ImageFormat format = request.format.value_or(FormatForPath(request.outputFile));
         ReplaceOutputFile(request.outputFile, RenderImage(format, start, bytes));
         if (request.json)

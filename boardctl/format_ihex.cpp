@@ -1,5 +1,6 @@
 // Intel HEX: ":LLAAAATT" + data + checksum a record. Written as 16-byte data records and the
 // end-of-file record; read with its checksums checked and every address within the EEPROM.
+#include <cstdint>
 #include <cstdio>
 
 #include "hex_text.h"
@@ -44,7 +45,8 @@ std::string RenderIhex(int start, const std::vector<std::uint8_t>& bytes) {
 
 bool ParseIhex(std::string_view content, ImageBuilder& image, ImageError& error) {
     const std::vector<std::string_view> lines = TextLines(content);
-    long base = 0;  // from extended address records
+    // From extended address records: up to 0xFFFF << 16, past what a 32-bit long holds.
+    std::int64_t base = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int lineNumber = static_cast<int>(i) + 1;
         std::string line(lines[i]);
@@ -82,7 +84,7 @@ bool ParseIhex(std::string_view content, ImageBuilder& image, ImageError& error)
         switch (type) {
             case kData: {
                 std::string why;
-                if (!image.Add(static_cast<int>(std::min<long>(base + address, 1L << 30)),
+                if (!image.Add(static_cast<int>(std::min<std::int64_t>(base + address, std::int64_t{1} << 30)),
                                std::vector<std::uint8_t>(data, data + count), why)) {
                     error = {lineNumber, why};
                     return false;
@@ -97,7 +99,7 @@ bool ParseIhex(std::string_view content, ImageBuilder& image, ImageError& error)
                     error = {lineNumber, "an extended address record holds 2 bytes"};
                     return false;
                 }
-                base = static_cast<long>(data[0] << 8 | data[1]) << (type == kSegmentAddress ? 4 : 16);
+                base = static_cast<std::int64_t>(data[0] << 8 | data[1]) << (type == kSegmentAddress ? 4 : 16);
                 break;
             case kStartSegment:
             case kStartLinear:

@@ -32,7 +32,7 @@ void Dispatch(Context& context) {
 
 std::string CommandName(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--board") {
+        if (OptionTakesValue(args[i])) {
             ++i;
             continue;
         }

@@ -49,8 +49,9 @@ RunResult BoardctlTest::Run(const std::vector<std::string>& args) {
     return Run(args, stop);
 }
 
-RunResult BoardctlTest::Run(const std::vector<std::string>& args, StopSignal& stop) {
+RunResult BoardctlTest::Run(const std::vector<std::string>& args, StopSignal& stop, bool terminal) {
     CapturedConsole console;
+    console.terminal = terminal;
     RunResult result;
     result.exit = RunBoardctl(args, console, stop);
     result.out = console.OutText();

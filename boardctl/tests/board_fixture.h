@@ -22,6 +22,8 @@ class CapturedConsole : public Console {
     void Err(std::string_view utf8) override;
     std::string OutText() const;
     std::string ErrText() const;
+    bool OutIsTerminal() const override { return terminal; }
+    bool terminal = false;  // what it says standard output is
 
   private:
     mutable std::mutex lock_;
@@ -44,7 +46,7 @@ class BoardctlTest : public ::testing::Test {
     vboard::Board& AddBoard(vboard::BoardOptions options = {});
     // boardctl with these arguments (and the stop signal Ctrl-C would raise).
     RunResult Run(const std::vector<std::string>& args);
-    RunResult Run(const std::vector<std::string>& args, StopSignal& stop);
+    RunResult Run(const std::vector<std::string>& args, StopSignal& stop, bool terminal = false);
     // A file in the test's directory.
     std::string File(const std::string& name) const { return bus_->Directory() + "/" + name; }
     void WriteFile(const std::string& name, const std::string& content) const;

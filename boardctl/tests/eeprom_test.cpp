@@ -348,4 +348,26 @@ TEST_F(EepromTest, WritesAreVerifiedUnlessToldNot) {
     }
 }
 
+// Small things said right: a refused file to verify compares nothing (it writes nothing either
+// way); the command named in an error skips every option's value; raw bytes go to a terminal only
+// when asked for with -o -.
+TEST_F(EepromTest, SmallThingsAreSaidRight) {
+    PatternBoard();
+    WriteFile("bad.txt", "zz\n");
+    const RunResult refused = Run({"--format", "text", "eeprom", "verify", File("bad.txt")});
+    EXPECT_EQ(refused.exit, 2);
+    EXPECT_EQ(refused.err.rfind("boardctl eeprom verify: ", 0), 0u) << refused.err;
+    EXPECT_NE(refused.err.find("nothing compared"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("nothing written"), std::string::npos) << refused.err;
+
+    StopSignal stop;
+    const RunResult toTerminal = Run({"eeprom", "read", "--format", "bin"}, stop, true);
+    EXPECT_EQ(toTerminal.exit, 2);
+    EXPECT_NE(toTerminal.err.find("raw bytes to a terminal"), std::string::npos) << toTerminal.err;
+    const RunResult asked = Run({"eeprom", "read", "--format", "bin", "-o", "-"}, stop, true);
+    EXPECT_EQ(asked.exit, 0) << asked.err;
+    EXPECT_EQ(asked.out.size(), 256u);
+    EXPECT_EQ(Run({"eeprom", "read", "--format", "bin"}, stop, false).out.size(), 256u) << "to a pipe: as asked";
+}
+
 }  // namespace

@@ -39,6 +39,16 @@ TEST(Formats, TextsAreTheToolsAndTheCommonOnes) {
     EXPECT_EQ(RenderImage(ImageFormat::Ihex, 0x20, bytes), ":0500200000AB1048696F\n:00000001FF\n");
 }
 
+// A segment address record (type 02) moves the data by its value times 16.
+TEST(Formats, SegmentAddressesPlaceTheData) {
+    ImageError error;
+    const auto image = Parse(ImageFormat::Ihex, ":020000020001FB\n:01000400AB50\n:00000001FF\n", error);
+    ASSERT_TRUE(image) << error.reason;
+    ASSERT_EQ(image->runs.size(), 1u);
+    EXPECT_EQ(image->runs[0].address, 0x14);
+    EXPECT_EQ(image->runs[0].bytes, std::vector<std::uint8_t>{0xab});
+}
+
 TEST(Formats, ReadingIsLenientWhereNothingIsLost) {
     ImageError error;
     // Upper case, CRLF, a last pair without its separator, a dump without its ASCII column.
@@ -84,6 +94,8 @@ TEST(Formats, BadFilesAreRefusedWithLineAndReason) {
         {ImageFormat::Ihex, ":0200FF001122CC\n:00000001FF\n", 0, 1,
          "2 bytes at address 255 run past address 255"},
         {ImageFormat::Ihex, ":02000004000AF0\n:0100000011EE\n:00000001FF\n", 0, 2, "run past address 255"},
+        // The highest linear base there is: past any 32-bit long, refused, not wrapped round.
+        {ImageFormat::Ihex, ":02000004FFFFFC\n:0100000011EE\n:00000001FF\n", 0, 2, "run past address 255"},
         {ImageFormat::Ihex, ":0100000011EE\n", 0, 1, "no end-of-file record"},
         {ImageFormat::Ihex, ":01000000G1EE\n:00000001FF\n", 0, 1, "no hex digit"},
         {ImageFormat::Ihex, "0100000011EE\n", 0, 1, "starts with ':'"},
