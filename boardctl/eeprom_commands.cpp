@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "eeprom_jobs.h"
+#include "end_report.h"
 #include "exit_codes.h"
 #include "file_io.h"
 #include "json.h"
@@ -34,21 +35,6 @@ Image LoadImage(const Request& request) {
         throw CommandError(kExitUsage, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
                                            error.reason + " (" + FormatName(format) + "; " + untouched + ")");
     return *image;
-}
-
-std::string RangeList(const std::vector<AddressRange>& ranges) {
-    std::string text;
-    for (const AddressRange& r : ranges)
-        text += (text.empty() ? "" : ", ") + Range(r.start, static_cast<std::size_t>(r.length)) + " (" +
-                std::to_string(r.length) + " bytes)";
-    return text;
-}
-
-std::string RangeJson(const std::vector<AddressRange>& ranges) {
-    std::string json;
-    for (const AddressRange& r : ranges)
-        json += (json.empty() ? "" : ",") + JsonObject().Add("start", r.start).Add("length", r.length).Text();
-    return "[" + json + "]";
 }
 
 // The EEPROM against the image, every byte; throws (exit 4) naming the first difference and how
@@ -91,16 +77,9 @@ std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
 // (N of M bytes)", M counting the bytes the write was to change.
 [[noreturn]] void ReportStoppedWrite(const WriteFailure& failure, const Image& image, const Image& before) {
     const WriteState& state = failure.State();
-    std::string text, json;
-    if (!state.written.empty()) text += "  written: " + RangeList(state.written) + "\n";
-    json += "\"written\":" + RangeJson(state.written);
-    json += ",\"not_written\":" + RangeJson(state.notWritten);
-    std::vector<AddressRange> unknown;
-    if (state.unknown) unknown.push_back(*state.unknown);
-    json += ",\"unknown\":" + RangeJson(unknown);
+    std::string readText, readJson;
     if (state.unknown) {
         const AddressRange r = *state.unknown;
-        text += "  state unknown from " + HexByte(r.start) + " (" + std::to_string(r.length) + " bytes)";
         StopSignal readback;  // its own: an interrupt of the write does not stop the look
         try {
             const std::vector<std::uint8_t> board = ReadEeprom(r.start, r.length, readback);
@@ -112,27 +91,24 @@ std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
                 changed += board[i] == wanted[i];
                 asBefore += board[i] == old[i];
             }
-            std::string said = changed == toChange ? "written"
-                               : asBefore == toChange
-                                   ? "unchanged"
-                                   : "partly written (" + std::to_string(changed) + " of " + std::to_string(toChange) +
-                                         " bytes)";
-            text += ": read back, " + said + "\n";
-            json += ",\"readback\":[" +
-                    JsonObject()
-                        .Add("start", r.start)
-                        .Add("length", r.length)
-                        .Add("state", changed == toChange ? "written" : asBefore == toChange ? "unchanged" : "partly written")
-                        .Add("changed", changed)
-                        .Add("of", toChange)
-                        .Text() +
-                    "]";
+            const char* said = changed == toChange ? "written" : asBefore == toChange ? "unchanged" : "partly written";
+            readText = std::string(": read back, ") + said;
+            if (changed != toChange && asBefore != toChange)
+                readText += " (" + std::to_string(changed) + " of " + std::to_string(toChange) + " bytes)";
+            readJson = ",\"readback\":[" +
+                       JsonObject()
+                           .Add("start", r.start)
+                           .Add("length", r.length)
+                           .Add("state", said)
+                           .Add("changed", changed)
+                           .Add("of", toChange)
+                           .Text() +
+                       "]";
         } catch (const CommandError& unreadable) {
-            text += std::string(": could not be read back (") + unreadable.what() + ")\n";
+            readText = std::string(": could not be read back (") + unreadable.what() + ")";
         }
     }
-    if (!state.notWritten.empty()) text += "  not written: " + RangeList(state.notWritten) + "\n";
-    throw CommandError(failure.Code(), failure.what(), text, json);
+    throw CommandError(failure.Code(), failure.what(), WriteStateText(state, readText), WriteStateJson(state) + readJson);
 }
 
 void WriteImage(Context& context, const Image& image, const std::string& against) {

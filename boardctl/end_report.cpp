@@ -4,15 +4,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include "commands.h"
 #include "json.h"
 
 namespace {
-
-std::string Hex(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value & 0xFF);
-    return text;
-}
 
 std::string RangesJson(const std::vector<AddressRange>& ranges) {
     std::string json;
@@ -21,23 +16,23 @@ std::string RangesJson(const std::vector<AddressRange>& ranges) {
     return "[" + json + "]";
 }
 
-}  // namespace
-
-std::string RangeText(const std::vector<AddressRange>& ranges) {
+std::string RangesText(const std::vector<AddressRange>& ranges) {
     std::string text;
     for (const AddressRange& r : ranges)
-        text += (text.empty() ? "" : ", ") + Hex(r.start) + ".." + Hex(r.start + r.length - 1) + " (" +
+        text += (text.empty() ? "" : ", ") + HexByte(r.start) + ".." + HexByte(r.start + r.length - 1) + " (" +
                 std::to_string(r.length) + " bytes)";
     return text;
 }
 
-std::string WriteStateText(const WriteState& state) {
+}  // namespace
+
+std::string WriteStateText(const WriteState& state, const std::string& unknownSaid) {
     std::string text;
-    if (!state.written.empty()) text += "  written: " + RangeText(state.written) + "\n";
+    if (!state.written.empty()) text += "  written: " + RangesText(state.written) + "\n";
     if (state.unknown)
-        text += "  state unknown from " + Hex(state.unknown->start) + " (" + std::to_string(state.unknown->length) +
-                " bytes)\n";
-    if (!state.notWritten.empty()) text += "  not written: " + RangeText(state.notWritten) + "\n";
+        text += "  state unknown from " + HexByte(state.unknown->start) + " (" +
+                std::to_string(state.unknown->length) + " bytes)" + unknownSaid + "\n";
+    if (!state.notWritten.empty()) text += "  not written: " + RangesText(state.notWritten) + "\n";
     return text;
 }
 
@@ -59,6 +54,11 @@ void EndReport::Attach(Console& console, bool json, const std::string& command) 
     console_ = &console;
     json_ = json;
     command_ = command;
+}
+
+void EndReport::Detach() {
+    std::lock_guard hold(lock_);
+    console_ = nullptr;
 }
 
 void EndReport::BeginStep(const std::string& what, std::optional<std::chrono::milliseconds> limit) {

@@ -23,6 +23,8 @@ class EndReport {
 
     // Where the report goes: the console, whether --json was asked for, the command's name.
     void Attach(Console& console, bool json, const std::string& command);
+    // The console is going away: an end after this writes nothing.
+    void Detach();
 
     // A step on the board that ends within `limit` (plus kCancelGrace), or not at all when it
     // has no limit (a --watch waiting for the next report). `what` says what it waits for.
@@ -63,8 +65,8 @@ class BoundedStep {
     BoundedStep& operator=(const BoundedStep&) = delete;
 };
 
-// The text and the JSON fields of a write's state (shared with the report of a write that
-// stopped in the ordinary way).
-std::string WriteStateText(const WriteState& state);
+// The text and the JSON fields of a write's state, for this report and for that of a write
+// that stopped in the ordinary way; `unknownSaid` ends the line of the job in flight (what
+// reading it back showed).
+std::string WriteStateText(const WriteState& state, const std::string& unknownSaid = {});
 std::string WriteStateJson(const WriteState& state);
-std::string RangeText(const std::vector<AddressRange>& ranges);

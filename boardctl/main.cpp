@@ -34,5 +34,6 @@ int main(int argc, char** argv) {
     const auto console = OpenStandardConsole();
     const int status = RunBoardctl(args, *console, *stop);
     done->store(true);
+    EndReport::Instance().Detach();  // a signal from now on must not reach the console below
     return status;
 }

@@ -27,7 +27,8 @@ windows_packages=(
   x11-apps netpbm                   # xwd and pnmtopng: screenshots under wine
   qemu-user-static                  # qemu-i386-static: wine32 where the kernel runs no i386 code
   icoutils                          # wrestool: the resource checks list the executables' resources
-  nsis                              # makensis: the Windows installer
+  nsis                              # makensis: the Windows installer (and an older one in its check)
+  procps                            # ps and pgrep: the installer check waits for the uninstaller's copy
 )
 case "$preset" in
   package) packages+=(lintian) ;;   # checks the Debian packages (scripts/package.sh)

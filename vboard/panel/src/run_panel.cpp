@@ -43,7 +43,8 @@ int RunPanelProgram(std::vector<std::string> args) {
     CliContext context{vbus::DefaultBusDirectory(), std::cout, errors, [](Board& board) { RunPanel(board); }};
     // The panel's window ends the run; a board that ends by itself closes it.
     context.endWait = [] {
-        QMetaObject::invokeMethod(qApp, [] { QApplication::quit(); }, Qt::QueuedConnection);
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [] { QApplication::quit(); }, Qt::QueuedConnection);
     };
     const int status = RunCommandLine(args, context);
     std::cerr << errors.str();
