@@ -39,26 +39,25 @@ void ChooseBoard(const Request& request) {
 void RunList(Context& context) {
     const DWORD count = CountBoardInterfaces();
     std::string text;
-    std::string array;
+    Json boards = Json::array();
     int usable = 0;
     for (DWORD index = 0; index < count; ++index) {
         const BoardIdentity identity = IdentifyBoardAt(index);
-        JsonObject entry;
-        entry.Add("board", static_cast<int>(index));
+        Json entry = {{"board", static_cast<int>(index)}};
         if (identity.presence == BoardPresence::Absent) {
             text += std::to_string(index) + "  --    cannot be opened\n";
-            entry.Add("opens", false);
+            entry["opens"] = false;
         } else {
             ++usable;
             const std::string name = BoardName(identity.type);
             text += std::to_string(index) + "  " + HexByte(identity.type) + "  " + name + "\n";
-            entry.Add("opens", true)
-                .Add("type", static_cast<int>(identity.type))
-                .Add("name", name)
-                .Add("known", identity.presence == BoardPresence::Known)
-                .Add("path", DevicePath.Get());
+            entry["opens"] = true;
+            entry["type"] = static_cast<int>(identity.type);
+            entry["name"] = name;
+            entry["known"] = identity.presence == BoardPresence::Known;
+            entry["path"] = DevicePath.Get();
         }
-        array += (array.empty() ? "" : ",") + entry.Text();
+        boards.push_back(entry);
     }
     if (usable == 0) {
         // Interfaces that would not open are still worth a look; the failure says the rest.
@@ -66,7 +65,7 @@ void RunList(Context& context) {
         throw CommandError(kExitNoBoard, "no board found");
     }
     if (context.request.json)
-        context.console.Out(JsonObject().Add("ok", true).AddRaw("boards", "[" + array + "]").Line());
+        context.console.Out(JsonLine({{"ok", true}, {"boards", boards}}));
     else
         context.console.Out(text);
 }

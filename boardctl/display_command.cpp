@@ -50,7 +50,7 @@ void RunDisplay(Context& context) {
     std::string shown;
     for (BYTE digit : digits) shown += hexDigits[digit & 0xF];
     if (context.request.json)
-        context.console.Out(JsonObject().Add("ok", true).Add("display", shown).Line());
+        context.console.Out(JsonLine({{"ok", true}, {"display", shown}}));
     else
         context.console.Out("display: " + shown + "\n");
 }

@@ -41,7 +41,8 @@ Image LoadImage(const Request& request) {
 // many there are, with every one of them in the --json object. A read that fails throws exit 1:
 // "could not verify" is never "different".
 void Compare(const Image& image, StopSignal& stop, const std::string& against) {
-    std::string first, json;
+    std::string first;
+    Json listed = Json::array();
     int differences = 0;
     for (const ByteRun& run : image.runs) {
         const std::vector<std::uint8_t> board = ReadEeprom(run.address, static_cast<int>(run.bytes.size()), stop);
@@ -51,14 +52,13 @@ void Compare(const Image& image, StopSignal& stop, const std::string& against) {
             if (differences++ == 0)
                 first = "address " + HexByte(address) + " holds " + HexByte(board[i]) + ", " + against + " has " +
                         HexByte(run.bytes[i]);
-            json += (json.empty() ? "" : ",") +
-                    JsonObject().Add("address", address).Add("board", board[i]).Add("file", run.bytes[i]).Text();
+            listed.push_back({{"address", address}, {"board", board[i]}, {"file", run.bytes[i]}});
         }
     }
     if (differences == 0) return;
     throw CommandError(kExitMismatch,
                        first + (differences > 1 ? " (" + std::to_string(differences) + " bytes differ)" : ""), {},
-                       "\"differences\":[" + json + "]");
+                       Json{{"differences", listed}});
 }
 
 // The bytes the image gives at a range, and what the EEPROM held there before the write.
@@ -77,7 +77,8 @@ std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
 // (N of M bytes)", M counting the bytes the write was to change.
 [[noreturn]] void ReportStoppedWrite(const WriteFailure& failure, const Image& image, const Image& before) {
     const WriteState& state = failure.State();
-    std::string readText, readJson;
+    std::string readText;
+    Json readJson = Json::object();
     if (state.unknown) {
         const AddressRange r = *state.unknown;
         StopSignal readback;  // its own: an interrupt of the write does not stop the look
@@ -95,20 +96,17 @@ std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
             readText = std::string(": read back, ") + said;
             if (changed != toChange && asBefore != toChange)
                 readText += " (" + std::to_string(changed) + " of " + std::to_string(toChange) + " bytes)";
-            readJson = ",\"readback\":[" +
-                       JsonObject()
-                           .Add("start", r.start)
-                           .Add("length", r.length)
-                           .Add("state", said)
-                           .Add("changed", changed)
-                           .Add("of", toChange)
-                           .Text() +
-                       "]";
+            readJson["readback"] = Json::array(
+                {{{"start", r.start}, {"length", r.length}, {"state", said}, {"changed", changed}, {"of", toChange}}});
         } catch (const CommandError& unreadable) {
             readText = std::string(": could not be read back (") + unreadable.what() + ")";
         }
     }
-    throw CommandError(failure.Code(), failure.what(), WriteStateText(state, readText), WriteStateJson(state) + readJson);
+    throw CommandError(failure.Code(), failure.what(), WriteStateText(state, readText), [&] {
+        Json fields = WriteStateJson(state);
+        AddFields(fields, readJson);
+        return fields;
+    }());
 }
 
 void WriteImage(Context& context, const Image& image, const std::string& against) {
@@ -123,15 +121,16 @@ void WriteImage(Context& context, const Image& image, const std::string& against
     }
     if (context.request.verify) Compare(image, context.stop, against);
     std::string ranges;
-    for (const ByteRun& run : image.runs)
+    std::vector<AddressRange> listed;
+    for (const ByteRun& run : image.runs) {
         ranges += (ranges.empty() ? "" : ", ") + Range(run.address, run.bytes.size());
+        listed.push_back({run.address, static_cast<int>(run.bytes.size())});
+    }
     if (context.request.json) {
-        context.console.Out(JsonObject()
-                                .Add("ok", true)
-                                .Add("written", static_cast<long long>(image.ByteCount()))
-                                .Add("ranges", ranges)
-                                .Add("verified", context.request.verify)
-                                .Line());
+        context.console.Out(JsonLine({{"ok", true},
+                                      {"written", image.ByteCount()},
+                                      {"ranges", RangesJson(listed)},
+                                      {"verified", context.request.verify}}));
     } else {
         context.console.Out("wrote " + std::to_string(image.ByteCount()) + " bytes at " + ranges +
                             (context.request.verify ? ", verified" : "") + "\n");
@@ -156,25 +155,18 @@ void RunEepromRead(Context& context) {
         const ImageFormat format = request.format.value_or(FormatForPath(request.outputFile));
         ReplaceOutputFile(request.outputFile, RenderImage(format, start, bytes));
         if (request.json)
-            context.console.Out(JsonObject()
-                                    .Add("ok", true)
-                                    .Add("start", start)
-                                    .Add("length", length)
-                                    .Add("file", request.outputFile)
-                                    .Add("format", FormatName(format))
-                                    .Line());
+            context.console.Out(JsonLine({{"ok", true},
+                                          {"start", start},
+                                          {"length", length},
+                                          {"file", request.outputFile},
+                                          {"format", FormatName(format)}}));
         else
             context.console.Out("read " + std::to_string(length) + " bytes at " + Range(start, bytes.size()) +
                                 " into " + request.outputFile + " (" + FormatName(format) + ")\n");
         return;
     }
     if (request.json) {
-        context.console.Out(JsonObject()
-                                .Add("ok", true)
-                                .Add("start", start)
-                                .Add("length", length)
-                                .Add("bytes", bytes)
-                                .Line());
+        context.console.Out(JsonLine({{"ok", true}, {"start", start}, {"length", length}, {"bytes", bytes}}));
         return;
     }
     const ImageFormat format = request.format.value_or(ImageFormat::Dump);
@@ -196,7 +188,7 @@ void RunEepromVerify(Context& context) {
     Compare(image, context.stop, context.request.inputFile);
     if (context.request.json)
         context.console.Out(
-            JsonObject().Add("ok", true).Add("compared", static_cast<long long>(image.ByteCount())).Line());
+            JsonLine({{"ok", true}, {"compared", image.ByteCount()}}));
     else
         context.console.Out("the EEPROM matches " + context.request.inputFile + " (" +
                             std::to_string(image.ByteCount()) + " bytes)\n");

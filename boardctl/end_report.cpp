@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string RangesJson(const std::vector<AddressRange>& ranges) {
-    std::string json;
-    for (const AddressRange& r : ranges)
-        json += (json.empty() ? "" : ",") + JsonObject().Add("start", r.start).Add("length", r.length).Text();
-    return "[" + json + "]";
-}
-
 std::string RangesText(const std::vector<AddressRange>& ranges) {
     std::string text;
     for (const AddressRange& r : ranges)
@@ -36,11 +29,18 @@ std::string WriteStateText(const WriteState& state, const std::string& unknownSa
     return text;
 }
 
-std::string WriteStateJson(const WriteState& state) {
+Json RangesJson(const std::vector<AddressRange>& ranges) {
+    Json list = Json::array();
+    for (const AddressRange& r : ranges) list.push_back({{"start", r.start}, {"length", r.length}});
+    return list;
+}
+
+Json WriteStateJson(const WriteState& state) {
     std::vector<AddressRange> unknown;
     if (state.unknown) unknown.push_back(*state.unknown);
-    return "\"written\":" + RangesJson(state.written) + ",\"not_written\":" + RangesJson(state.notWritten) +
-           ",\"unknown\":" + RangesJson(unknown);
+    return {{"written", RangesJson(state.written)},
+            {"not_written", RangesJson(state.notWritten)},
+            {"unknown", RangesJson(unknown)}};
 }
 
 EndReport& EndReport::Instance() {
@@ -103,10 +103,9 @@ void EndReport::EndNow(ExitCode code, const std::string& message) {
         const std::string name = command_.empty() ? "boardctl" : "boardctl " + command_;
         console_->Err(name + ": " + message + "\n" + (write_ ? WriteStateText(*write_) : std::string()));
         if (json_) {
-            JsonObject failure;
-            failure.Add("ok", false).Add("error", message).Add("exit", static_cast<int>(code));
-            if (write_) failure.AddFields(WriteStateJson(*write_));
-            console_->Out(failure.Line());
+            Json failure = {{"ok", false}, {"error", message}, {"exit", static_cast<int>(code)}};
+            if (write_) AddFields(failure, WriteStateJson(*write_));
+            console_->Out(JsonLine(failure));
         }
     }
     std::fflush(nullptr);

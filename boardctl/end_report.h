@@ -13,6 +13,7 @@
 #include "console.h"
 #include "eeprom_jobs.h"
 #include "exit_codes.h"
+#include "json.h"
 
 // The time a cancelled request is given to end after its own limit has run out.
 constexpr std::chrono::milliseconds kCancelGrace{2000};
@@ -69,4 +70,6 @@ class BoundedStep {
 // that stopped in the ordinary way; `unknownSaid` ends the line of the job in flight (what
 // reading it back showed).
 std::string WriteStateText(const WriteState& state, const std::string& unknownSaid = {});
-std::string WriteStateJson(const WriteState& state);
+Json WriteStateJson(const WriteState& state);
+// Ranges as a list of {"start", "length"}.
+Json RangesJson(const std::vector<AddressRange>& ranges);

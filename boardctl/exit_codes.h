@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "json.h"
+
 enum ExitCode : int {
     kExitOk = 0,            // done
     kExitBoardFailure = 1,  // the board failed a request, timed out, sent too little or went away
@@ -20,7 +22,7 @@ enum ExitCode : int {
 class CommandError : public std::runtime_error {
   public:
     CommandError(ExitCode code, const std::string& message, std::string detailText = {},
-                 std::string detailJson = {})
+                 Json detailJson = Json::object())
         : std::runtime_error(message),
           code_(code),
           detailText_(std::move(detailText)),
@@ -28,11 +30,11 @@ class CommandError : public std::runtime_error {
     ExitCode Code() const { return code_; }
     // Lines after the message, each ending in a newline; empty when there are none.
     const std::string& DetailText() const { return detailText_; }
-    // JSON fields (`"key":value,...`) for the failure object; empty when there are none.
-    const std::string& DetailJson() const { return detailJson_; }
+    // Fields for the --json failure object (an object, empty when there are none).
+    const Json& DetailJson() const { return detailJson_; }
 
   private:
     ExitCode code_;
     std::string detailText_;
-    std::string detailJson_;
+    Json detailJson_;
 };

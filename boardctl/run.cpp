@@ -44,14 +44,13 @@ std::string CommandName(const std::vector<std::string>& args) {
 }
 
 int Fail(Console& console, bool json, const std::string& command, ExitCode code, const std::string& message,
-         const std::string& detailText = {}, const std::string& detailJson = {}) {
+         const std::string& detailText = {}, const Json& detailJson = Json::object()) {
     console.Err("boardctl" + (command.empty() ? std::string() : " " + command) + ": " + message + "\n" +
                 detailText);
     if (json) {
-        JsonObject failure;
-        failure.Add("ok", false).Add("error", message).Add("exit", static_cast<int>(code));
-        if (!detailJson.empty()) failure.AddFields(detailJson);
-        console.Out(failure.Line());
+        Json failure = {{"ok", false}, {"error", message}, {"exit", static_cast<int>(code)}};
+        AddFields(failure, detailJson);
+        console.Out(JsonLine(failure));
     }
     return code;
 }

@@ -31,21 +31,17 @@ std::string Line(Shown shown, const StatusReport& report, bool json, bool watchi
     const std::string clock = ClockText(report);
     const int lamp = LitLamp(report.key);
     if (json) {
-        JsonObject object;
-        object.Add("ok", true);
+        // keys: the key and the clock, with or without --watch; clock: the clock.
+        Json object = {{"ok", true}};
         if (shown == Shown::Keys) {
-            if (lamp < 0)
-                object.AddRaw("key", "null");
-            else
-                object.Add("key", lamp + 1);
-            object.Add("code", static_cast<int>(report.key));
+            object["key"] = lamp < 0 ? Json(nullptr) : Json(lamp + 1);
+            object["code"] = static_cast<int>(report.key);
         }
-        if (shown == Shown::Clock || watching)
-            object.Add("hours", static_cast<int>(BcdDecode(report.hours)))
-                .Add("minutes", static_cast<int>(BcdDecode(report.minutes)))
-                .Add("seconds", static_cast<int>(BcdDecode(report.seconds)))
-                .Add("clock", clock);
-        return object.Line();
+        object["hours"] = static_cast<int>(BcdDecode(report.hours));
+        object["minutes"] = static_cast<int>(BcdDecode(report.minutes));
+        object["seconds"] = static_cast<int>(BcdDecode(report.seconds));
+        object["clock"] = clock;
+        return JsonLine(object);
     }
     if (shown == Shown::Clock) return clock + "\n";
     return watching ? clock + "  " + KeyText(report) + "\n" : KeyText(report) + "\n";

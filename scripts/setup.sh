@@ -9,6 +9,7 @@ preset=${1:-debug}
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev         # GoogleTest: unit and integration tests
+  nlohmann-json3-dev libcli11-dev   # header-only: boardctl's JSON, boardctl's and vboard's command lines
   libbenchmark-dev                  # Google Benchmark: speed checks
   qt6-base-dev libgl-dev            # Qt 6 Widgets: the dialog framework backend on Linux
   fonts-arphic-uming                # a Song/Ming CJK face standing in for the dialogs' Song font

@@ -92,7 +92,7 @@ TEST_F(EepromTest, WriteDataAndFill) {
     const RunResult fill =
         Run({"--json", "eeprom", "fill", "0xa5", "--start", "200", "--length", "56", "--verify"});
     ASSERT_EQ(fill.exit, 0) << fill.err;
-    EXPECT_EQ(fill.out, "{\"ok\":true,\"written\":56,\"ranges\":\"0xc8..0xff\",\"verified\":true}\n");
+    EXPECT_EQ(fill.out, "{\"ok\":true,\"written\":56,\"ranges\":[{\"start\":200,\"length\":56}],\"verified\":true}\n");
     const auto bytes = Contents(board);
     EXPECT_EQ(std::string(bytes.begin() + 32, bytes.begin() + 37), "Hello");
     EXPECT_EQ(bytes[199], 0xff);
