@@ -65,7 +65,7 @@ void RunList(Context& context) {
         throw CommandError(kExitNoBoard, "no board found");
     }
     if (context.request.json)
-        context.console.Out(JsonLine({{"ok", true}, {"boards", boards}}));
+        context.console.OutJson(JsonLine({{"ok", true}, {"boards", boards}}));
     else
         context.console.Out(text);
 }

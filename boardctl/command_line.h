@@ -21,7 +21,7 @@ struct Request {
     std::string outputFile;           // read: -o FILE
     std::string inputFile;            // write, verify: FILE
     std::optional<std::string> data;  // write: --data "01 02 03"
-    bool verify = true;  // write, fill: read the bytes back and compare (--no-verify: not)
+    bool verify = true;               // write, fill: read the bytes back and compare (--no-verify: not)
     bool watch = false;
     std::string value;  // display: VALUE; fill: BYTE
 };

@@ -4,13 +4,17 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class Console {
   public:
     virtual ~Console() = default;
     // Text for people and scripts, UTF-8; written at once (a --watch line shows when it happens).
     virtual void Out(std::string_view utf8) = 0;
+    // A --json line: UTF-8 whatever the console's code page (a console window shows it as text).
+    virtual void OutJson(std::string_view utf8) { Out(utf8); }
     // Bytes as they are: a raw EEPROM image.
     virtual void OutBytes(std::string_view bytes) = 0;
     // One error line, UTF-8.
@@ -18,6 +22,10 @@ class Console {
     // Standard output is a terminal (a console window), not a file or a pipe.
     virtual bool OutIsTerminal() const { return false; }
 };
+
+// The program's arguments, without its name, as UTF-8 (on Windows from the wide command line:
+// the C runtime's are in the code page, which cannot hold every file name).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // The process's standard output and standard error.
 std::unique_ptr<Console> OpenStandardConsole();

@@ -30,6 +30,10 @@ class StandardConsole final : public Console {
 
 std::unique_ptr<Console> OpenStandardConsole() { return std::make_unique<StandardConsole>(); }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 void CatchInterrupts(std::function<void()> interrupted, std::function<void(int code)> endNow,
                      std::function<bool()>) {
     // Blocked here, before any other thread exists, so every thread inherits the mask and only

@@ -1,9 +1,12 @@
-// The console on Windows: text goes to a console window as UTF-16, and into a file or pipe in
-// the console's code page; raw bytes pass unchanged. Ctrl-C and Ctrl-Break arrive through the
-// console's control handler.
+// The console on Windows: the arguments come from the wide command line; text goes to a console
+// window as UTF-16, and into a file or pipe in the console's code page; JSON into a file or pipe
+// as UTF-8; raw bytes pass unchanged. Ctrl-C and Ctrl-Break arrive through the console's control
+// handler.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,16 +15,9 @@
 
 #include "console.h"
 #include "exit_codes.h"
+#include "utf16.h"
 
 namespace {
-
-std::wstring Utf16(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-    return wide;
-}
 
 bool Ascii(std::string_view text) {
     for (char c : text)
@@ -36,19 +32,21 @@ class StandardConsole final : public Console {
         _setmode(_fileno(stdout), _O_BINARY);
         _setmode(_fileno(stderr), _O_BINARY);
     }
-    void Out(std::string_view utf8) override { WriteText(stdout, STD_OUTPUT_HANDLE, utf8); }
+    void Out(std::string_view utf8) override { WriteText(stdout, STD_OUTPUT_HANDLE, utf8, false); }
+    void OutJson(std::string_view utf8) override { WriteText(stdout, STD_OUTPUT_HANDLE, utf8, true); }
     void OutBytes(std::string_view bytes) override {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         std::fflush(stdout);
     }
-    void Err(std::string_view utf8) override { WriteText(stderr, STD_ERROR_HANDLE, utf8); }
+    void Err(std::string_view utf8) override { WriteText(stderr, STD_ERROR_HANDLE, utf8, false); }
     bool OutIsTerminal() const override {
         DWORD mode = 0;
         return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
     }
 
   private:
-    static void WriteText(std::FILE* stream, DWORD which, std::string_view utf8) {
+    // `keepUtf8`: into a file or pipe as UTF-8 (JSON), not in the code page.
+    static void WriteText(std::FILE* stream, DWORD which, std::string_view utf8, bool keepUtf8) {
         std::string text;
         for (char c : utf8) {
             if (c == '\n') text += '\r';
@@ -63,7 +61,7 @@ class StandardConsole final : public Console {
             WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
             return;
         }
-        if (!Ascii(text)) {
+        if (!keepUtf8 && !Ascii(text)) {
             // Redirected: the console's code page (the system's ANSI one without a console).
             UINT page = GetConsoleOutputCP();
             if (page == 0) page = GetACP();
@@ -114,6 +112,17 @@ BOOL WINAPI OnControl(DWORD event) {
 }  // namespace
 
 std::unique_ptr<Console> OpenStandardConsole() { return std::make_unique<StandardConsole>(); }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    // The C runtime's argv is in the ANSI code page, which cannot hold every file name.
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) args.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
 
 void CatchInterrupts(std::function<void()> interrupted, std::function<void(int code)> endNow,
                      std::function<bool()> stopped) {

@@ -6,8 +6,8 @@
 
 #include "board_link.h"
 #include "commands.h"
-#include "end_report.h"
 #include "digit_value.h"
+#include "end_report.h"
 #include "exit_codes.h"
 #include "json.h"
 
@@ -50,7 +50,7 @@ void RunDisplay(Context& context) {
     std::string shown;
     for (BYTE digit : digits) shown += hexDigits[digit & 0xF];
     if (context.request.json)
-        context.console.Out(JsonLine({{"ok", true}, {"display", shown}}));
+        context.console.OutJson(JsonLine({{"ok", true}, {"display", shown}}));
     else
         context.console.Out("display: " + shown + "\n");
 }

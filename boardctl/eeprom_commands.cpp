@@ -32,8 +32,9 @@ Image LoadImage(const Request& request) {
     const std::string content = ReadInputFile(path);
     const auto image = ParseImage(format, content, request.start.value_or(0), error);
     if (!image)
-        throw CommandError(kExitUsage, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
-                                           error.reason + " (" + FormatName(format) + "; " + untouched + ")");
+        throw CommandError(kExitUsage, path + (error.line > 0 ? ":" + std::to_string(error.line) : "") +
+                                           ": " + error.reason + " (" + FormatName(format) + "; " +
+                                           untouched + ")");
     return *image;
 }
 
@@ -45,20 +46,21 @@ void Compare(const Image& image, StopSignal& stop, const std::string& against) {
     Json listed = Json::array();
     int differences = 0;
     for (const ByteRun& run : image.runs) {
-        const std::vector<std::uint8_t> board = ReadEeprom(run.address, static_cast<int>(run.bytes.size()), stop);
+        const std::vector<std::uint8_t> board =
+            ReadEeprom(run.address, static_cast<int>(run.bytes.size()), stop);
         for (std::size_t i = 0; i < board.size(); ++i) {
             if (board[i] == run.bytes[i]) continue;
             const int address = run.address + static_cast<int>(i);
             if (differences++ == 0)
-                first = "address " + HexByte(address) + " holds " + HexByte(board[i]) + ", " + against + " has " +
-                        HexByte(run.bytes[i]);
+                first = "address " + HexByte(address) + " holds " + HexByte(board[i]) + ", " + against +
+                        " has " + HexByte(run.bytes[i]);
             listed.push_back({{"address", address}, {"board", board[i]}, {"file", run.bytes[i]}});
         }
     }
     if (differences == 0) return;
     throw CommandError(kExitMismatch,
-                       first + (differences > 1 ? " (" + std::to_string(differences) + " bytes differ)" : ""), {},
-                       Json{{"differences", listed}});
+                       first + (differences > 1 ? " (" + std::to_string(differences) + " bytes differ)" : ""),
+                       {}, Json{{"differences", listed}});
 }
 
 // The bytes the image gives at a range, and what the EEPROM held there before the write.
@@ -92,12 +94,17 @@ std::vector<std::uint8_t> ImageBytes(const Image& image, AddressRange range) {
                 changed += board[i] == wanted[i];
                 asBefore += board[i] == old[i];
             }
-            const char* said = changed == toChange ? "written" : asBefore == toChange ? "unchanged" : "partly written";
+            const char* said = changed == toChange    ? "written"
+                               : asBefore == toChange ? "unchanged"
+                                                      : "partly written";
             readText = std::string(": read back, ") + said;
             if (changed != toChange && asBefore != toChange)
                 readText += " (" + std::to_string(changed) + " of " + std::to_string(toChange) + " bytes)";
-            readJson["readback"] = Json::array(
-                {{{"start", r.start}, {"length", r.length}, {"state", said}, {"changed", changed}, {"of", toChange}}});
+            readJson["readback"] = Json::array({{{"start", r.start},
+                                                 {"length", r.length},
+                                                 {"state", said},
+                                                 {"changed", changed},
+                                                 {"of", toChange}}});
         } catch (const CommandError& unreadable) {
             readText = std::string(": could not be read back (") + unreadable.what() + ")";
         }
@@ -113,7 +120,8 @@ void WriteImage(Context& context, const Image& image, const std::string& against
     // What the ranges hold now, to tell after a failure what a write in flight changed.
     Image before;
     for (const ByteRun& run : image.runs)
-        before.runs.push_back({run.address, ReadEeprom(run.address, static_cast<int>(run.bytes.size()), context.stop)});
+        before.runs.push_back(
+            {run.address, ReadEeprom(run.address, static_cast<int>(run.bytes.size()), context.stop)});
     try {
         WriteEeprom(image, context.stop);
     } catch (const WriteFailure& failure) {
@@ -127,10 +135,10 @@ void WriteImage(Context& context, const Image& image, const std::string& against
         listed.push_back({run.address, static_cast<int>(run.bytes.size())});
     }
     if (context.request.json) {
-        context.console.Out(JsonLine({{"ok", true},
-                                      {"written", image.ByteCount()},
-                                      {"ranges", RangesJson(listed)},
-                                      {"verified", context.request.verify}}));
+        context.console.OutJson(JsonLine({{"ok", true},
+                                          {"written", image.ByteCount()},
+                                          {"ranges", RangesJson(listed)},
+                                          {"verified", context.request.verify}}));
     } else {
         context.console.Out("wrote " + std::to_string(image.ByteCount()) + " bytes at " + ranges +
                             (context.request.verify ? ", verified" : "") + "\n");
@@ -155,18 +163,19 @@ void RunEepromRead(Context& context) {
         const ImageFormat format = request.format.value_or(FormatForPath(request.outputFile));
         ReplaceOutputFile(request.outputFile, RenderImage(format, start, bytes));
         if (request.json)
-            context.console.Out(JsonLine({{"ok", true},
-                                          {"start", start},
-                                          {"length", length},
-                                          {"file", request.outputFile},
-                                          {"format", FormatName(format)}}));
+            context.console.OutJson(JsonLine({{"ok", true},
+                                              {"start", start},
+                                              {"length", length},
+                                              {"file", request.outputFile},
+                                              {"format", FormatName(format)}}));
         else
             context.console.Out("read " + std::to_string(length) + " bytes at " + Range(start, bytes.size()) +
                                 " into " + request.outputFile + " (" + FormatName(format) + ")\n");
         return;
     }
     if (request.json) {
-        context.console.Out(JsonLine({{"ok", true}, {"start", start}, {"length", length}, {"bytes", bytes}}));
+        context.console.OutJson(
+            JsonLine({{"ok", true}, {"start", start}, {"length", length}, {"bytes", bytes}}));
         return;
     }
     const ImageFormat format = request.format.value_or(ImageFormat::Dump);
@@ -187,8 +196,7 @@ void RunEepromVerify(Context& context) {
     ChooseBoard(context.request);
     Compare(image, context.stop, context.request.inputFile);
     if (context.request.json)
-        context.console.Out(
-            JsonLine({{"ok", true}, {"compared", image.ByteCount()}}));
+        context.console.Out(JsonLine({{"ok", true}, {"compared", image.ByteCount()}}));
     else
         context.console.Out("the EEPROM matches " + context.request.inputFile + " (" +
                             std::to_string(image.ByteCount()) + " bytes)\n");

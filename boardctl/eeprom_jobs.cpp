@@ -61,8 +61,8 @@ std::string RunJob(const Direction& direction, int address, std::uint8_t* data, 
                    Reached& reached) {
     reached = Reached::Nothing;
     // Opening, the transfer request and the pipe transfer: each has its limit.
-    BoundedStep step(std::string(direction.request == 1 ? "reading" : "writing") + " " + std::to_string(length) +
-                         " bytes at " + Hex2(address),
+    BoundedStep step(std::string(direction.request == 1 ? "reading" : "writing") + " " +
+                         std::to_string(length) + " bytes at " + Hex2(address),
                      std::chrono::milliseconds(2 * kEepromTimeoutMs));
     JobHandle device(OpenBoardDevice(), stop);
     if (!device.Valid()) return direction.deviceOpenFailed;
@@ -75,9 +75,10 @@ std::string RunJob(const Direction& direction, int address, std::uint8_t* data, 
     reached = Reached::Transfer;
     const auto stopping = [&stop] { return stop.Requested(); };
     const auto began = std::chrono::steady_clock::now();
-    const int moved = direction.request == 1
-                          ? ReadPipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping)
-                          : WritePipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping);
+    const int moved =
+        direction.request == 1
+            ? ReadPipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping)
+            : WritePipeTimed(pipe.Get(), data, static_cast<DWORD>(length), kEepromTimeoutMs, stopping);
     if (stop.Requested()) return "interrupted";
     if (moved < 0) {
         const bool timedOut =
@@ -136,7 +137,8 @@ void WriteEeprom(const Image& image, StopSignal& stop) {
             inFlight.unknown = AddressRange{address, count};
             Append(inFlight.notWritten, address + count, length - done - count);
             for (std::size_t later = r + 1; later < image.runs.size(); ++later)
-                Append(inFlight.notWritten, image.runs[later].address, static_cast<int>(image.runs[later].bytes.size()));
+                Append(inFlight.notWritten, image.runs[later].address,
+                       static_cast<int>(image.runs[later].bytes.size()));
             EndReport::Instance().SetWrite(inFlight);
             if (stop.Requested())
                 why = "interrupted";
@@ -157,7 +159,8 @@ void WriteEeprom(const Image& image, StopSignal& stop) {
             }
             Append(state.notWritten, run.address + rest, length - rest);
             for (std::size_t later = r + 1; later < image.runs.size(); ++later)
-                Append(state.notWritten, image.runs[later].address, static_cast<int>(image.runs[later].bytes.size()));
+                Append(state.notWritten, image.runs[later].address,
+                       static_cast<int>(image.runs[later].bytes.size()));
             if (why == "interrupted") throw WriteFailure(kExitInterrupted, "interrupted", state);
             throw WriteFailure(kExitBoardFailure, "at address " + Hex2(address) + ": " + why, state);
         }

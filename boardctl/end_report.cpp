@@ -12,8 +12,8 @@ namespace {
 std::string RangesText(const std::vector<AddressRange>& ranges) {
     std::string text;
     for (const AddressRange& r : ranges)
-        text += (text.empty() ? "" : ", ") + HexByte(r.start) + ".." + HexByte(r.start + r.length - 1) + " (" +
-                std::to_string(r.length) + " bytes)";
+        text += (text.empty() ? "" : ", ") + HexByte(r.start) + ".." + HexByte(r.start + r.length - 1) +
+                " (" + std::to_string(r.length) + " bytes)";
     return text;
 }
 
@@ -105,7 +105,7 @@ void EndReport::EndNow(ExitCode code, const std::string& message) {
         if (json_) {
             Json failure = {{"ok", false}, {"error", message}, {"exit", static_cast<int>(code)}};
             if (write_) AddFields(failure, WriteStateJson(*write_));
-            console_->Out(JsonLine(failure));
+            console_->OutJson(JsonLine(failure));
         }
     }
     std::fflush(nullptr);

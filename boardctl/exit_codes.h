@@ -7,11 +7,11 @@
 #include "json.h"
 
 enum ExitCode : int {
-    kExitOk = 0,            // done
-    kExitBoardFailure = 1,  // the board failed a request, timed out, sent too little or went away
-    kExitUsage = 2,         // bad arguments, a bad value, a file that cannot be read or is refused
-    kExitNoBoard = 3,       // no board, none at the interface asked for, or one of unknown type
-    kExitMismatch = 4,      // verification found a difference
+    kExitOk = 0,             // done
+    kExitBoardFailure = 1,   // the board failed a request, timed out, sent too little or went away
+    kExitUsage = 2,          // bad arguments, a bad value, a file that cannot be read or is refused
+    kExitNoBoard = 3,        // no board, none at the interface asked for, or one of unknown type
+    kExitMismatch = 4,       // verification found a difference
     kExitInterrupted = 130,  // Ctrl-C (SIGINT) ended a command that is no --watch
     kExitTerminated = 143    // SIGTERM (or a console closed) ended the command at once
 };

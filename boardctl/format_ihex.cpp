@@ -84,8 +84,9 @@ bool ParseIhex(std::string_view content, ImageBuilder& image, ImageError& error)
         switch (type) {
             case kData: {
                 std::string why;
-                if (!image.Add(static_cast<int>(std::min<std::int64_t>(base + address, std::int64_t{1} << 30)),
-                               std::vector<std::uint8_t>(data, data + count), why)) {
+                if (!image.Add(
+                        static_cast<int>(std::min<std::int64_t>(base + address, std::int64_t{1} << 30)),
+                        std::vector<std::uint8_t>(data, data + count), why)) {
                     error = {lineNumber, why};
                     return false;
                 }
@@ -99,7 +100,8 @@ bool ParseIhex(std::string_view content, ImageBuilder& image, ImageError& error)
                     error = {lineNumber, "an extended address record holds 2 bytes"};
                     return false;
                 }
-                base = static_cast<std::int64_t>(data[0] << 8 | data[1]) << (type == kSegmentAddress ? 4 : 16);
+                base = static_cast<std::int64_t>(data[0] << 8 | data[1])
+                       << (type == kSegmentAddress ? 4 : 16);
                 break;
             case kStartSegment:
             case kStartLinear:

@@ -25,12 +25,13 @@ int main(int argc, char** argv) {
         for (;;) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (const auto step = EndReport::Instance().Overrun())
-                EndReport::Instance().EndNow(kExitBoardFailure, "no answer from the board: " + *step +
-                                                                    " did not end within its time limit and the "
-                                                                    "grace of its cancel");
+                EndReport::Instance().EndNow(kExitBoardFailure,
+                                             "no answer from the board: " + *step +
+                                                 " did not end within its time limit and the "
+                                                 "grace of its cancel");
         }
     }).detach();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = CommandLineArguments(argc, argv);
     const auto console = OpenStandardConsole();
     const int status = RunBoardctl(args, *console, *stop);
     done->store(true);

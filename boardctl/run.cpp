@@ -50,7 +50,7 @@ int Fail(Console& console, bool json, const std::string& command, ExitCode code,
     if (json) {
         Json failure = {{"ok", false}, {"error", message}, {"exit", static_cast<int>(code)}};
         AddFields(failure, detailJson);
-        console.Out(JsonLine(failure));
+        console.OutJson(JsonLine(failure));
     }
     return code;
 }
@@ -69,8 +69,8 @@ int RunBoardctl(const std::vector<std::string>& args, Console& console, StopSign
     try {
         Dispatch(context);
     } catch (const CommandError& failure) {
-        return Fail(console, request->json, CommandName(args), failure.Code(), failure.what(), failure.DetailText(),
-                    failure.DetailJson());
+        return Fail(console, request->json, CommandName(args), failure.Code(), failure.what(),
+                    failure.DetailText(), failure.DetailJson());
     } catch (const std::exception& failure) {
         return Fail(console, request->json, CommandName(args), kExitBoardFailure, failure.what());
     }

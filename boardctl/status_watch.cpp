@@ -47,6 +47,13 @@ std::string Line(Shown shown, const StatusReport& report, bool json, bool watchi
     return watching ? clock + "  " + KeyText(report) + "\n" : KeyText(report) + "\n";
 }
 
+void Show(Console& console, bool json, const std::string& line) {
+    if (json)
+        console.OutJson(line);
+    else
+        console.Out(line);
+}
+
 // A watch gives up after this many failed reads in a row (a board that fails every read at
 // once would otherwise keep it spinning).
 constexpr int kFailedReadsInARow = 3;
@@ -55,9 +62,10 @@ constexpr int kFailedReadsInARow = 3;
 // will not open.
 std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& failed) {
     // A --watch waits for the next report without a limit: Ctrl-C ends that wait.
-    BoundedStep step("waiting for a status report",
-                     timeoutMs == INFINITE ? std::nullopt
-                                           : std::optional<std::chrono::milliseconds>(std::chrono::milliseconds(timeoutMs + 1000)));
+    BoundedStep step("waiting for a status report", timeoutMs == INFINITE
+                                                        ? std::nullopt
+                                                        : std::optional<std::chrono::milliseconds>(
+                                                              std::chrono::milliseconds(timeoutMs + 1000)));
     HANDLE pipe = OpenBoardPipe(kStatusPipe);
     if (pipe == INVALID_HANDLE_VALUE)
         throw CommandError(kExitBoardFailure, "Open driver failed! Can't read from PIPE00.");
@@ -65,7 +73,9 @@ std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& 
     BYTE buffer[kStatusReportSize] = {};
     // Ctrl-C may have come while the pipe was opening; it cancels what is registered, and
     // again until the command has ended.
-    const int got = stop.Requested() ? -1 : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs, [&stop] { return stop.Requested(); });
+    const int got = stop.Requested() ? -1 : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs, [&stop] {
+        return stop.Requested();
+    });
     stop.Handles().Unregister(pipe);
     CloseBoardHandle(pipe);
     failed = got <= 0;
@@ -83,7 +93,7 @@ void Run(Context& context, Shown shown) {
         if (!report)
             throw CommandError(kExitBoardFailure, "no status report on PIPE00 within " +
                                                       std::to_string(kOneReportTimeoutMs) + " ms");
-        context.console.Out(Line(shown, *report, json, false));
+        Show(context.console, json, Line(shown, *report, json, false));
         return;
     }
     std::optional<std::string> last;
@@ -103,7 +113,7 @@ void Run(Context& context, Shown shown) {
             shown == Shown::Keys ? std::to_string(LitLamp(report->key)) : ClockText(*report);
         if (last && *last == key) continue;
         last = key;
-        context.console.Out(Line(shown, *report, json, true));
+        Show(context.console, json, Line(shown, *report, json, true));
     }
 }
 

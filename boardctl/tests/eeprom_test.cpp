@@ -74,6 +74,26 @@ TEST_F(EepromTest, StandardOutputIsADumpAndJsonCarriesTheBytes) {
 }
 
 // A FIFO (as /dev/null, a device) cannot be replaced by a file: it is written as it is.
+// -o touches only what the user named: a link is followed and its target replaced, a user's
+// file beside it under any name stays as it is, and nothing of boardctl's own is left behind.
+TEST_F(EepromTest, OutputReplacesOnlyTheFileNamed) {
+    PatternBoard();
+    std::filesystem::create_directory(File("out"));
+    WriteFile("out/target.txt", "old");
+    WriteFile("out/target.txt.partial", "the user's");
+    std::filesystem::create_symlink("target.txt", File("out/link.txt"));
+    std::filesystem::create_symlink("new.txt", File("out/dangling.txt"));
+    for (const char* name : {"out/link.txt", "out/dangling.txt"}) {
+        const RunResult r = Run({"eeprom", "read", "--length", "2", "-o", File(name)});
+        EXPECT_EQ(r.exit, 0) << r.err;
+    }
+    EXPECT_EQ(ReadFile("out/target.txt"), "03 0a \n");
+    EXPECT_EQ(ReadFile("out/new.txt"), "03 0a \n");
+    EXPECT_TRUE(std::filesystem::is_symlink(File("out/link.txt")));
+    EXPECT_EQ(ReadFile("out/target.txt.partial"), "the user's");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(File("out")), {}), 5);
+}
+
 TEST_F(EepromTest, OutputToAPipeIsWrittenDirectly) {
     PatternBoard();
     ASSERT_EQ(::mkfifo(File("fifo").c_str(), 0600), 0);
@@ -92,7 +112,8 @@ TEST_F(EepromTest, WriteDataAndFill) {
     const RunResult fill =
         Run({"--json", "eeprom", "fill", "0xa5", "--start", "200", "--length", "56", "--verify"});
     ASSERT_EQ(fill.exit, 0) << fill.err;
-    EXPECT_EQ(fill.out, "{\"ok\":true,\"written\":56,\"ranges\":[{\"start\":200,\"length\":56}],\"verified\":true}\n");
+    EXPECT_EQ(fill.out,
+              "{\"ok\":true,\"written\":56,\"ranges\":[{\"start\":200,\"length\":56}],\"verified\":true}\n");
     const auto bytes = Contents(board);
     EXPECT_EQ(std::string(bytes.begin() + 32, bytes.begin() + 37), "Hello");
     EXPECT_EQ(bytes[199], 0xff);
@@ -224,7 +245,6 @@ TEST_F(EepromTest, BoardFailuresAreReportedAndNothingPartialIsShown) {
         EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(File("stalled.bin")));
-    EXPECT_FALSE(std::filesystem::exists(File("stalled.bin.partial")));
     EXPECT_EQ(Contents(board), Pattern());
 }
 
@@ -251,20 +271,22 @@ TEST_F(EepromTest, BoardUnpluggedInTheMiddleOfADump) {
 TEST_F(EepromTest, AWriteThatStopsEarlySaysWhatItLeft) {
     std::vector<std::uint8_t> image(256);
     for (int i = 0; i < 256; ++i) image[i] = static_cast<std::uint8_t>(0xff - i);
-    std::ofstream(File("image.bin"), std::ios::binary).write(reinterpret_cast<const char*>(image.data()), 256);
+    std::ofstream(File("image.bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), 256);
     // Two runs: 16 bytes at 0x00 and 32 at 0x40 (Intel HEX with a gap).
-    WriteFile("runs.hex", ":10000000FFFEFDFCFBFAF9F8F7F6F5F4F3F2F1F078\n"
-                          ":10004000BFBEBDBCBBBAB9B8B7B6B5B4B3B2B1B038\n"
-                          ":10005000AFAEADACABAAA9A8A7A6A5A4A3A2A1A028\n"
-                          ":00000001FF\n");
+    WriteFile("runs.hex",
+              ":10000000FFFEFDFCFBFAF9F8F7F6F5F4F3F2F1F078\n"
+              ":10004000BFBEBDBCBBBAB9B8B7B6B5B4B3B2B1B038\n"
+              ":10005000AFAEADACABAAA9A8A7A6A5A4A3A2A1A028\n"
+              ":00000001FF\n");
     struct Case {
         const char* name;
         std::vector<std::string> args;
         std::function<void(vboard::Board&, StopSignal&)> during;  // on a thread of its own
         int exit;
-        std::string report;       // in the text, after the first line
-        std::string json;         // in the --json object
-        int newBytes;             // the EEPROM holds the image's bytes up to here, the pattern after
+        std::string report;  // in the text, after the first line
+        std::string json;    // in the --json object
+        int newBytes;        // the EEPROM holds the image's bytes up to here, the pattern after
     };
     const auto afterWrites = [&](vboard::Board& board, std::size_t writes) {
         return Eventually([&] { return RequestEntries(board, "PIPE03", LogOp::Write).size() >= writes; });
@@ -272,10 +294,14 @@ TEST_F(EepromTest, AWriteThatStopsEarlySaysWhatItLeft) {
     const std::vector<Case> cases = {
         {"the second run stops half written",
          {"eeprom", "write", File("runs.hex")},
-         [](vboard::Board& board, StopSignal&) { board.SetFault(vboard::Target::Pipe03, {vboard::FaultMode::Short, 16}); },
+         [](vboard::Board& board, StopSignal&) {
+             board.SetFault(vboard::Target::Pipe03, {vboard::FaultMode::Short, 16});
+         },
          1,
-         "  written: 0x00..0x0f (16 bytes)\n  state unknown from 0x40 (32 bytes): read back, partly written (16 of 32 bytes)\n",
-         "\"written\":[{\"start\":0,\"length\":16}],\"not_written\":[],\"unknown\":[{\"start\":64,\"length\":32}],"
+         "  written: 0x00..0x0f (16 bytes)\n  state unknown from 0x40 (32 bytes): read back, partly written "
+         "(16 of 32 bytes)\n",
+         "\"written\":[{\"start\":0,\"length\":16}],\"not_written\":[],\"unknown\":[{\"start\":64,\"length\":"
+         "32}],"
          "\"readback\":[{\"start\":64,\"length\":32,\"state\":\"partly written\",\"changed\":16,\"of\":32}]",
          -1},
         {"unplugged in the middle",
@@ -298,7 +324,8 @@ TEST_F(EepromTest, AWriteThatStopsEarlySaysWhatItLeft) {
          130,
          "  written: 0x00..0x3f (64 bytes)\n  state unknown from 0x40 (64 bytes): read back, unchanged\n"
          "  not written: 0x80..0xff (128 bytes)\n",
-         "\"unknown\":[{\"start\":64,\"length\":64}],\"readback\":[{\"start\":64,\"length\":64,\"state\":\"unchanged\"",
+         "\"unknown\":[{\"start\":64,\"length\":64}],\"readback\":[{\"start\":64,\"length\":64,\"state\":"
+         "\"unchanged\"",
          64},
     };
     for (const Case& c : cases) {
@@ -367,7 +394,8 @@ TEST_F(EepromTest, SmallThingsAreSaidRight) {
     const RunResult asked = Run({"eeprom", "read", "--format", "bin", "-o", "-"}, stop, true);
     EXPECT_EQ(asked.exit, 0) << asked.err;
     EXPECT_EQ(asked.out.size(), 256u);
-    EXPECT_EQ(Run({"eeprom", "read", "--format", "bin"}, stop, false).out.size(), 256u) << "to a pipe: as asked";
+    EXPECT_EQ(Run({"eeprom", "read", "--format", "bin"}, stop, false).out.size(), 256u)
+        << "to a pipe: as asked";
 }
 
 }  // namespace

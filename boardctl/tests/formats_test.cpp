@@ -115,13 +115,14 @@ TEST(Formats, BadFilesAreRefusedWithLineAndReason) {
 // them; the tools' own text is "text" and ".txt".
 TEST(Formats, NamesAndFileNamesSayTheFormat) {
     const std::pair<const char*, ImageFormat> paths[] = {
-        {"board.bin", ImageFormat::Bin},   {"BOARD.HEX", ImageFormat::Ihex},      {"x.ihx", ImageFormat::Ihex},
-        {"x.ihex", ImageFormat::Ihex},     {"dir.bin/board", ImageFormat::Dump}, {"board.txt", ImageFormat::Text},
+        {"board.bin", ImageFormat::Bin},      {"BOARD.HEX", ImageFormat::Ihex},
+        {"x.ihx", ImageFormat::Ihex},         {"x.ihex", ImageFormat::Ihex},
+        {"dir.bin/board", ImageFormat::Dump}, {"board.txt", ImageFormat::Text},
         {"board.dump", ImageFormat::Dump},
     };
     for (const auto& [path, format] : paths) EXPECT_EQ(FormatForPath(path), format) << path;
     const std::pair<const char*, ImageFormat> names[] = {
-        {"hex", ImageFormat::Ihex}, {"ihex", ImageFormat::Ihex}, {"text", ImageFormat::Text},
+        {"hex", ImageFormat::Ihex},  {"ihex", ImageFormat::Ihex}, {"text", ImageFormat::Text},
         {"dump", ImageFormat::Dump}, {"bin", ImageFormat::Bin},
     };
     for (const auto& [name, format] : names) EXPECT_EQ(ParseFormatName(name), format) << name;

@@ -56,7 +56,8 @@ bool HasType(const Json& value, const std::string& type) {
 }
 
 // Every way `object` departs from the heading's fields (and, for lists of objects, from theirs).
-void Check(const Schema& schema, const std::string& heading, const Json& object, std::vector<std::string>& found) {
+void Check(const Schema& schema, const std::string& heading, const Json& object,
+           std::vector<std::string>& found) {
     const auto documented = schema.find(heading);
     if (documented == schema.end()) {
         found.push_back("no heading \"" + heading + "\"");

@@ -59,7 +59,8 @@ class BoardctlProcess : public BoardctlTest {
         if (during) during(pid);
         int status = 0;
         pid_t done = 0;
-        while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() - start < std::chrono::seconds(30))
+        while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+               Clock::now() - start < std::chrono::seconds(30))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (done == 0) {
             ::kill(pid, SIGKILL);
@@ -86,12 +87,26 @@ TEST_F(BoardctlProcess, ACommandStuckInTheDriverEndsWithWhatItLeft) {
         std::vector<std::string> said;
     };
     const std::vector<Case> cases = {
-        {"a read the driver keeps", {"eeprom", "read"}, Target::Pipe02, 0, 1,
+        {"a read the driver keeps",
+         {"eeprom", "read"},
+         Target::Pipe02,
+         0,
+         1,
          {"no answer from the board: reading 64 bytes at 0x00 did not end"}},
-        {"SIGTERM during a write", {"--json", "eeprom", "fill", "0"}, Target::Pipe03, -1, 143,
-         {"boardctl eeprom fill: terminated\n  state unknown from 0x00 (64 bytes)\n  not written: 0x40..0xff (192 bytes)\n",
-          "\"exit\":143,\"written\":[],\"not_written\":[{\"start\":64,\"length\":192}],\"unknown\":[{\"start\":0,\"length\":64}]"}},
-        {"a second Ctrl-C during a write", {"eeprom", "write", "--data", "01 02 03"}, Target::Pipe03, 2, 130,
+        {"SIGTERM during a write",
+         {"--json", "eeprom", "fill", "0"},
+         Target::Pipe03,
+         -1,
+         143,
+         {"boardctl eeprom fill: terminated\n  state unknown from 0x00 (64 bytes)\n  not written: 0x40..0xff "
+          "(192 bytes)\n",
+          "\"exit\":143,\"written\":[],\"not_written\":[{\"start\":64,\"length\":192}],\"unknown\":[{"
+          "\"start\":0,\"length\":64}]"}},
+        {"a second Ctrl-C during a write",
+         {"eeprom", "write", "--data", "01 02 03"},
+         Target::Pipe03,
+         2,
+         130,
          {"boardctl eeprom write: interrupted\n  state unknown from 0x00 (3 bytes)\n"}},
     };
     for (const Case& c : cases) {
@@ -103,7 +118,9 @@ TEST_F(BoardctlProcess, ACommandStuckInTheDriverEndsWithWhatItLeft) {
         const std::string pipe = c.stuck == Target::Pipe02 ? "PIPE02" : "PIPE03";
         const Ended e = RunProgram(c.args, [&](pid_t pid) {
             if (c.signals == 0) return;
-            ASSERT_TRUE(Eventually([&] { return RequestPending(board, pipe, pipe == "PIPE02" ? LogOp::Read : LogOp::Write, 0, 0); }));
+            ASSERT_TRUE(Eventually([&] {
+                return RequestPending(board, pipe, pipe == "PIPE02" ? LogOp::Read : LogOp::Write, 0, 0);
+            }));
             if (c.signals < 0) ::kill(pid, SIGTERM);
             for (int i = 0; i < c.signals; ++i) {
                 ::kill(pid, SIGINT);

@@ -21,7 +21,9 @@ TEST_F(StatusTest, OneReportOfKeysAndClock) {
     board.SetKey(3, true);
     EXPECT_EQ(Run({"keys"}).out, "key 4\n");  // numbered as Tesmor's lamps
     EXPECT_EQ(Run({"clock"}).out, "08 : 09 : 10\n");
-    EXPECT_EQ(Run({"--json", "keys"}).out, "{\"ok\":true,\"key\":4,\"code\":3,\"hours\":8,\"minutes\":9,\"seconds\":10,\"clock\":\"08 : 09 : 10\"}\n");
+    EXPECT_EQ(Run({"--json", "keys"}).out,
+              "{\"ok\":true,\"key\":4,\"code\":3,\"hours\":8,\"minutes\":9,\"seconds\":10,\"clock\":\"08 : "
+              "09 : 10\"}\n");
     EXPECT_EQ(Run({"clock", "--json"}).out,
               "{\"ok\":true,\"hours\":8,\"minutes\":9,\"seconds\":10,\"clock\":\"08 : 09 : 10\"}\n");
 }

@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.25)
 # the C++ runtime, libgcc and the thread library must be linked in. With ALLOWED, every
 # imported function must be listed there ("dll function" lines): the functions the oldest
 # supported Windows has.
-set(allowed kernel32.dll user32.dll gdi32.dll setupapi.dll msvcrt.dll)
+set(allowed kernel32.dll user32.dll gdi32.dll setupapi.dll msvcrt.dll shell32.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

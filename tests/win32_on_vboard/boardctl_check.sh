@@ -2,7 +2,8 @@
 # Check of boardctl.exe of the Windows test build: the console program runs under wine and
 # reaches a virtual board (the host's own `vboard run`, on a private bus) over loopback TCP.
 # It lists the board, dumps the whole EEPROM as `vboard eeprom dump` shows it, saves it to a
-# file and writes it back with --verify, and keeps its exit codes.
+# file and writes it back with --verify, does the same with a file named in Chinese (its --json
+# into a pipe must be valid UTF-8), and keeps its exit codes.
 #   boardctl_check.sh LOADER PREFIX VBOARD BOARDCTL.exe
 set -uo pipefail
 here=$(dirname "$0")
@@ -61,6 +62,21 @@ ctl eeprom write "$(vt_winpath "$work/saved.bin")" --verify >/dev/null
 expect_exit 0 $? "eeprom write --verify"
 board eeprom dump | sed 's/^[0-9a-f]*: //; s/ $//' >"$work/dump.txt"
 cmp -s "$work/read.txt" "$work/dump.txt" || fail "the EEPROM after the write back: $(head -2 "$work/dump.txt")"
+
+echo "-- a file named in Chinese, and --json as UTF-8 into a pipe"
+mkdir -p "$work/桌面"
+name="$work/桌面/板子.bin"
+json=$(ctl --json eeprom read -o "$(vt_winpath "$name")" | tr -d '\r')
+expect_exit 0 $? "eeprom read -o 桌面/板子.bin"
+cmp -s "$name" "$work/saved.bin" || fail "桌面/板子.bin does not hold the EEPROM"
+# Valid UTF-8 JSON that names the file as it was given.
+python3 -c 'import json, sys; o = json.loads(sys.stdin.buffer.read().decode("utf-8")); sys.exit(not (o["ok"] and o["file"].endswith("桌面\\板子.bin")))' <<<"$json" ||
+  fail "the --json of a Chinese file name: $json"
+board eeprom load "$(for i in $(seq 256); do printf '00 '; done)" >/dev/null
+ctl eeprom write "$(vt_winpath "$name")" >"$work/out.txt"
+expect_exit 0 $? "eeprom write 桌面/板子.bin"
+grep -q "verified" "$work/out.txt" || fail "eeprom write 桌面/板子.bin said: $(cat "$work/out.txt")"
+ls -A "$work/桌面" | grep -qv '^板子.bin$' && fail "left beside the file: $(ls -A "$work/桌面")"
 
 echo "-- exit codes"
 ctl --board 1 keys >/dev/null 2>&1
