@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdlib>
 
@@ -89,86 +90,131 @@ bool OptionTakesValue(const std::string& option) {
     return false;
 }
 
+namespace {
+
+// The words and options of a command line, as CLI11 takes them apart: the command words with
+// their operands, every option's value, and what no command knows.
+struct Tokens {
+    std::vector<std::string> words;
+    std::string board, start, length, output, format, data;
+    CLI::Option *boardGiven, *startGiven, *lengthGiven, *outputGiven, *formatGiven, *dataGiven, *verifyGiven,
+        *watchGiven;
+};
+
+// Throws CLI::ParseError.
+void Split(const std::vector<std::string>& args, Request& request, bool& help, Tokens& t) {
+    CLI::App app("", "boardctl");
+    app.set_help_flag();  // the help texts are boardctl's own (usage.cpp)
+    app.allow_extras();   // unknown words and options are named in boardctl's words below
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.require_subcommand(0, 1);
+
+    app.add_flag("-h,--help", help);
+    app.add_flag("--json", request.json);
+    t.boardGiven = app.add_option("--board", t.board);
+    t.startGiven = app.add_option("--start", t.start);
+    t.lengthGiven = app.add_option("--length", t.length);
+    t.outputGiven = app.add_option("-o,--output", t.output);
+    t.formatGiven = app.add_option("--format", t.format);
+    t.dataGiven = app.add_option("--data", t.data);
+    t.verifyGiven = app.add_flag("--verify,!--no-verify", request.verify);
+    t.watchGiven = app.add_flag("--watch", request.watch);
+
+    // Every command takes the options above wherever they stand (fallthrough) and any number
+    // of operands, counted against what it needs once the command is known.
+    std::vector<std::string> operands;
+    auto command = [&operands](CLI::App& parent, const char* name, bool leaf) {
+        CLI::App* c = parent.add_subcommand(name);
+        c->set_help_flag();
+        c->fallthrough();
+        c->allow_extras();
+        if (leaf) c->add_option("operands", operands);
+        return c;
+    };
+    for (const char* name : {"list", "keys", "clock", "display", "help"}) command(app, name, true);
+    CLI::App* eeprom = command(app, "eeprom", false);
+    eeprom->require_subcommand(0, 1);
+    for (const char* name : {"read", "write", "verify", "fill"}) command(*eeprom, name, true);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
+    app.parse(reversed);
+
+    for (const CLI::App* c = &app; !c->get_subcommands().empty();) {
+        c = c->get_subcommands().front();
+        t.words.push_back(c->get_name());
+    }
+    // Words no command took stand where an unknown command or eeprom command would.
+    for (const std::string& extra : app.remaining())
+        if (extra.size() > 1 && extra[0] == '-')
+            throw CLI::ExtrasError("unknown option " + extra, CLI::ExitCodes::ExtrasError);
+    for (const std::string& extra : app.remaining()) t.words.push_back(extra);
+    t.words.insert(t.words.end(), operands.begin(), operands.end());
+}
+
+}  // namespace
+
 std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
     Request request;
-    std::vector<std::string> words;
     bool help = false;
+    Tokens t;
+    // An option that takes a value takes the next word, whatever it is; only the last has none.
+    if (!args.empty() && OptionTakesValue(args.back())) {
+        error = args.back() + " needs a value";
+        return std::nullopt;
+    }
+    try {
+        Split(args, request, help, t);
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return std::nullopt;
+    }
+    std::vector<std::string>& words = t.words;
     unsigned given = 0;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--json") {
-            request.json = true;
-        } else if (a == "--board") {
-            if (!value(v)) return std::nullopt;
-            request.board = ParseNumber(v, 0, 1023);
-            if (!request.board) {
-                error = "not a board number: " + v;
-                return std::nullopt;
-            }
-        } else if (a == "--start") {
-            if (!value(v)) return std::nullopt;
-            request.start = ParseNumber(v, 0, kEepromBytes - 1);
-            if (!request.start) {
-                error = "not an address 0..255: " + v;
-                return std::nullopt;
-            }
-            given |= kStart;
-        } else if (a == "--length") {
-            if (!value(v)) return std::nullopt;
-            request.length = ParseNumber(v, 1, kEepromBytes);
-            if (!request.length) {
-                error = "not a length 1..256: " + v;
-                return std::nullopt;
-            }
-            given |= kLength;
-        } else if (a == "-o" || a == "--output") {
-            if (!value(request.outputFile)) return std::nullopt;
-            if (request.outputFile.empty()) {
-                error = a + " needs a file name";
-                return std::nullopt;
-            }
-            given |= kOutput;
-        } else if (a == "--format") {
-            if (!value(v)) return std::nullopt;
-            request.format = ParseFormatName(v);
-            if (!request.format) {
-                error = "unknown format \"" + v + "\" (dump, text, bin, ihex or hex)";
-                return std::nullopt;
-            }
-            given |= kFormat;
-        } else if (a == "--data") {
-            request.data.emplace();
-            if (!value(*request.data)) return std::nullopt;
-            given |= kData;
-        } else if (a == "--verify") {
-            request.verify = true;
-            given |= kVerify;
-        } else if (a == "--no-verify") {
-            request.verify = false;
-            given |= kVerify;
-        } else if (a == "--watch") {
-            request.watch = true;
-            given |= kWatch;
-        } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && a[1] >= '0' && a[1] <= '9')) {
-            error = "unknown option " + a;
+    if (t.boardGiven->count() > 0) {
+        request.board = ParseNumber(t.board, 0, 1023);
+        if (!request.board) {
+            error = "not a board number: " + t.board;
             return std::nullopt;
-        } else {
-            words.push_back(a);
-            continue;
         }
     }
+    if (t.startGiven->count() > 0) {
+        request.start = ParseNumber(t.start, 0, kEepromBytes - 1);
+        if (!request.start) {
+            error = "not an address 0..255: " + t.start;
+            return std::nullopt;
+        }
+        given |= kStart;
+    }
+    if (t.lengthGiven->count() > 0) {
+        request.length = ParseNumber(t.length, 1, kEepromBytes);
+        if (!request.length) {
+            error = "not a length 1..256: " + t.length;
+            return std::nullopt;
+        }
+        given |= kLength;
+    }
+    if (t.outputGiven->count() > 0) {
+        request.outputFile = t.output;
+        if (request.outputFile.empty()) {
+            error = "-o needs a file name";
+            return std::nullopt;
+        }
+        given |= kOutput;
+    }
+    if (t.formatGiven->count() > 0) {
+        request.format = ParseFormatName(t.format);
+        if (!request.format) {
+            error = "unknown format \"" + t.format + "\" (dump, text, bin, ihex or hex)";
+            return std::nullopt;
+        }
+        given |= kFormat;
+    }
+    if (t.dataGiven->count() > 0) {
+        request.data = t.data;
+        given |= kData;
+    }
+    if (t.verifyGiven->count() > 0) given |= kVerify;
+    if (t.watchGiven->count() > 0) given |= kWatch;
 
     const auto verb = VerbOf(words, error);
     if (!verb) {

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,17 +13,6 @@
 
 namespace vboard {
 namespace {
-
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value,
-               CliRequest& request) {
-    if (i + 1 >= args.size()) {
-        request.kind = CliRequest::Kind::Error;
-        request.error = args[i] + " needs a value";
-        return false;
-    }
-    value = args[++i];
-    return true;
-}
 
 CliRequest Error(std::string text) {
     CliRequest r;
@@ -132,81 +123,100 @@ std::string UsageText() {
 }
 
 CliRequest ParseCommandLine(const std::vector<std::string>& args) {
-    CliRequest request;
-    std::size_t i = 0;
-    // Options before the command word.
-    for (; i < args.size(); ++i) {
-        if (args[i] == "--help" || args[i] == "-h" || args[i] == "help") {
-            request.kind = CliRequest::Kind::Help;
-            return request;
-        }
-        if (args[i] == "--slot") {
-            std::string value;
-            if (!TakeValue(args, i, value, request)) return request;
-            auto slot = ParseNumber(value, 9999);
-            if (!slot) return Error("not a slot: " + value);
-            request.slot = static_cast<int>(*slot);
-            continue;
-        }
-        if (args[i].rfind("--", 0) == 0) return Error("unknown option " + args[i]);
-        break;
-    }
-    if (i == args.size()) return Error("no command (try: vboard --help)");
+    // An option that takes a value takes the next word, whatever it is; only the last has none.
+    static const char* const kTakesValue[] = {"--slot",        "--type",      "--eeprom",
+                                              "--device-path", "--report-ms", "--clock"};
+    if (!args.empty() &&
+        std::find(std::begin(kTakesValue), std::end(kTakesValue), args.back()) != std::end(kTakesValue))
+        return Error(args.back() + " needs a value");
 
-    if (args[i] == "run") {
+    CLI::App app("", "vboard");
+    app.set_help_flag();   // the help text is vboard's own (UsageText)
+    app.prefix_command();  // the first other word starts a board command: it and the rest are the board's
+    app.require_subcommand(0, 1);
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    bool help = false;
+    std::string slot;
+    app.add_flag("-h,--help", help);
+    CLI::Option* slotGiven = app.add_option("--slot", slot);
+
+    CLI::App* run = app.add_subcommand("run");
+    run->set_help_flag();
+    run->allow_extras();
+    std::string runSlot, type, eeprom, devicePath, reportMs, clock;
+    bool unplugged = false, sync = false, trace = false;
+    CLI::Option* runSlotGiven = run->add_option("--slot", runSlot);
+    CLI::Option* typeGiven = run->add_option("--type", type);
+    CLI::Option* eepromGiven = run->add_option("--eeprom", eeprom);
+    CLI::Option* pathGiven = run->add_option("--device-path", devicePath);
+    CLI::Option* reportGiven = run->add_option("--report-ms", reportMs);
+    CLI::Option* clockGiven = run->add_option("--clock", clock);
+    run->add_flag("--unplugged", unplugged);
+    run->add_flag("--sync", sync);
+    run->add_flag("--trace", trace);
+
+    CLI::App* list = app.add_subcommand("list");
+    list->set_help_flag();
+    list->allow_extras();
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        return Error(e.what());
+    }
+    const std::vector<std::string> rest = app.remaining();
+    if (help || (!rest.empty() && rest[0] == "help")) return CliRequest{};
+
+    CliRequest request;
+    if (slotGiven->count() > 0) {
+        auto n = ParseNumber(slot, 9999);
+        if (!n) return Error("not a slot: " + slot);
+        request.slot = static_cast<int>(*n);
+    }
+    if (run->parsed()) {
+        if (!run->remaining().empty()) return Error("unknown option for run: " + run->remaining()[0]);
         request.kind = CliRequest::Kind::Run;
         request.run.slot = request.slot;
-        for (++i; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            std::string value;
-            if (a == "--unplugged") {
-                request.run.plugged = false;
-                continue;
-            }
-            if (a == "--sync") {
-                request.run.syncWrites = true;
-                continue;
-            }
-            if (a == "--trace") {
-                request.trace = true;
-                continue;
-            }
-            if (a != "--slot" && a != "--type" && a != "--eeprom" && a != "--device-path" &&
-                a != "--report-ms" && a != "--clock")
-                return Error("unknown option for run: " + a);
-            if (!TakeValue(args, i, value, request)) return request;
-            if (a == "--slot") {
-                auto slot = ParseNumber(value, 9999);
-                if (!slot) return Error("not a slot: " + value);
-                request.run.slot = static_cast<int>(*slot);
-            } else if (a == "--type") {
-                auto type = ParseNumber(value, 255);
-                if (!type) return Error("not a type byte: " + value);
-                request.run.type = static_cast<std::uint8_t>(*type);
-            } else if (a == "--eeprom") {
-                request.run.eepromFile = value;
-            } else if (a == "--device-path") {
-                if (value.empty()) return Error("the device path is empty");
-                request.run.devicePath = value;
-            } else if (a == "--report-ms") {
-                auto ms = ParseNumber(value, 24u * 60 * 60 * 1000);
-                if (!ms) return Error("not a time in ms: " + value);
-                request.run.reportIntervalMs = static_cast<int>(*ms);
-            } else {
-                auto t = ParseClockTime(value);
-                if (!t) return Error("not a time HH:MM:SS: " + value);
-                request.run.clock = *t;
-            }
+        request.run.plugged = !unplugged;
+        request.run.syncWrites = sync;
+        request.trace = trace;
+        if (runSlotGiven->count() > 0) {
+            auto n = ParseNumber(runSlot, 9999);
+            if (!n) return Error("not a slot: " + runSlot);
+            request.run.slot = static_cast<int>(*n);
+        }
+        if (typeGiven->count() > 0) {
+            auto n = ParseNumber(type, 255);
+            if (!n) return Error("not a type byte: " + type);
+            request.run.type = static_cast<std::uint8_t>(*n);
+        }
+        if (eepromGiven->count() > 0) request.run.eepromFile = eeprom;
+        if (pathGiven->count() > 0) {
+            if (devicePath.empty()) return Error("the device path is empty");
+            request.run.devicePath = devicePath;
+        }
+        if (reportGiven->count() > 0) {
+            auto ms = ParseNumber(reportMs, 24u * 60 * 60 * 1000);
+            if (!ms) return Error("not a time in ms: " + reportMs);
+            request.run.reportIntervalMs = static_cast<int>(*ms);
+        }
+        if (clockGiven->count() > 0) {
+            auto t = ParseClockTime(clock);
+            if (!t) return Error("not a time HH:MM:SS: " + clock);
+            request.run.clock = *t;
         }
         return request;
     }
-    if (args[i] == "list") {
-        if (i + 1 != args.size()) return Error("list takes no arguments");
+    if (list->parsed()) {
+        if (!list->remaining().empty()) return Error("list takes no arguments");
         request.kind = CliRequest::Kind::List;
         return request;
     }
+    if (rest.empty()) return Error("no command (try: vboard --help)");
+    if (rest[0].rfind("--", 0) == 0) return Error("unknown option " + rest[0]);
     request.kind = CliRequest::Kind::Command;
-    for (; i < args.size(); ++i) request.command += (request.command.empty() ? "" : " ") + args[i];
+    for (const std::string& word : rest) request.command += (request.command.empty() ? "" : " ") + word;
     return request;
 }
 
