@@ -19,7 +19,7 @@ bool WaitForWorkersWithin(const std::vector<HANDLE>& threads, DWORD boundMs,
         // the others are waited for once those have ended.
         const DWORD count = static_cast<DWORD>(std::min<std::size_t>(running.size(), MAXIMUM_WAIT_OBJECTS - 1));
         const DWORD r = wait(count, running.data(), slice);
-        if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {
+        if (r - WAIT_OBJECT_0 < count) {  // WAIT_OBJECT_0 + i, i < count (unsigned: below wraps)
             running.erase(running.begin() + (r - WAIT_OBJECT_0));
             continue;
         }
