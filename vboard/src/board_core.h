@@ -25,6 +25,7 @@
 #include "timer_queue.h"
 #include "traffic_log.h"
 #include "vboard/board.h"
+#include "vboard/replay.h"
 #include "vbus/tcp_endpoint.h"
 
 namespace vboard {
@@ -97,6 +98,7 @@ class BoardCore {
         std::uint8_t transferDirection = 0;
         SteadyClock::time_point notBefore{};
         bool cancelling = false;
+        std::optional<ReplayAnswer> replay;  // a replaying board's answer to it
     };
 
     struct Outcome {
@@ -126,6 +128,8 @@ class BoardCore {
     bool Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why);
     void HandleHello(const ConnectionPtr& connection, const vbus::Hello& hello);
     bool HandleSubmit(const ConnectionPtr& connection, vbus::Submit& submit, std::string& why);
+    // A replaying board's answer to a request (BoardOptions::replay); always true.
+    bool Replayed(const ConnectionPtr& connection, const vbus::Submit& submit, Request request, LogEntry& entry);
     void HandleCancel(const ConnectionPtr& connection, std::uint32_t id);
     void Closed(const ConnectionPtr& connection);
 

@@ -2,9 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "commands.h"
 #include "hex.h"
@@ -13,6 +17,9 @@
 
 namespace vboard {
 namespace {
+
+// A replayed session has ended when no handle has been open for this long.
+constexpr int kQuietMs = 1000;
 
 CliRequest Error(std::string text) {
     CliRequest r;
@@ -72,6 +79,87 @@ bool BusUsable(const std::string& busDir, std::string& why) {
     return !std::filesystem::exists(busDir, ec) || vbus::CheckBusDirectory(busDir, &why);
 }
 
+// `vboard replay`: a board that plays the session until it ends (every handle closed for a
+// while after the program that made the session has come and gone), then says how it went.
+int RunReplay(const CliRequest& request, CliContext& context) {
+    std::string why;
+    const auto replay = Replay::Load(request.traceFile, request.replay, why);
+    if (!replay) {
+        context.err << "vboard: " << why << "\n";
+        return 2;
+    }
+    // The board keeps its EEPROM in a folder of its own for as long as it plays: a replay
+    // answers from the trace and writes no EEPROM, but a board needs its file.
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec) / "vboard-replay-XXXXXX").string();
+    const char* folder = ::mkdtemp(pattern.data());
+    if (folder == nullptr) {
+        context.err << "vboard: cannot make a folder for the replay's EEPROM\n";
+        return 1;
+    }
+    BoardOptions options = request.run;
+    options.busDir = context.busDir;
+    options.eepromFile = std::string(folder) + "/eeprom";
+    options.devicePath = replay->DevicePath();
+    if (replay->Type()) options.type = *replay->Type();
+    options.replay = replay;
+    options.onFailure = [&context](const std::string&) {
+        if (context.endWait) context.endWait();
+    };
+    int status = 0;
+    {
+        Board board(options);
+        if (!board.Start(&why)) {
+            context.err << "vboard: " << why << "\n";
+            std::filesystem::remove_all(folder);
+            return 1;
+        }
+        context.out << "replaying " << request.traceFile << " on slot " << board.Slot() << " of "
+                    << board.BusDirectory() << "\n"
+                    << "device path " << board.DevicePath() << std::endl;
+        std::atomic<bool> done{false}, ended{false};
+        std::thread watch([&] {
+            using namespace std::chrono;
+            auto quietSince = steady_clock::now();
+            while (!done) {
+                std::this_thread::sleep_for(milliseconds(50));
+                if (!replay->Started() || replay->OpenHandles() > 0) {
+                    quietSince = steady_clock::now();
+                    continue;
+                }
+                if (steady_clock::now() - quietSince < milliseconds(kQuietMs)) continue;
+                if (request.loop && replay->Differences().empty() && replay->AllCame()) {
+                    context.out << "session played; again" << std::endl;
+                    replay->Restart();
+                    continue;
+                }
+                ended = true;
+                if (context.endWait) context.endWait();
+                return;
+            }
+        });
+        if (context.waitWhileRunning) context.waitWhileRunning(board);
+        done = true;
+        watch.join();
+        board.Stop();
+        const auto differences = replay->Differences();
+        const std::string missing = ended ? replay->FirstMissing() : std::string();
+        if (!differences.empty()) {
+            context.err << "vboard: the session differs from the trace (" << differences.size()
+                        << (differences.size() == 1 ? " request" : " requests")
+                        << "); the first: " << differences.front() << "\n";
+            status = 1;
+        } else if (!missing.empty()) {
+            context.err << "vboard: the session ended before " << missing << "\n";
+            status = 1;
+        } else {
+            context.out << (ended ? "the session went as recorded\n" : "stopped; no difference so far\n");
+        }
+    }
+    std::filesystem::remove_all(folder);
+    return status;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -93,6 +181,18 @@ std::string UsageText() {
                "      --trace          print every request of the traffic log as it happens\n"
                "      --panel          show the board's front panel; closing it unplugs the board and\n"
                "                       ends the program\n"
+               "  vboard replay FILE [--slot N] [--loop] [--speed N] [--lenient FIELD]...\n"
+               "      Attach a board that plays the session recorded in FILE (a BOARD_TRACE file, see\n"
+               "      docs/TRACE.md): each request is compared with the next one recorded for its pipe\n"
+               "      and answered as recorded, after the recorded delay. The first request that differs\n"
+               "      is answered with an error and named with its trace line. Ends when the session has\n"
+               "      (no handle open for 1 s after the program came): exit 0 when it went as recorded,\n"
+               "      1 when a request differed or a recorded one never came.\n"
+               "      --loop           play the session again each time it has gone as recorded\n"
+               "      --speed N        divide the recorded delays by N (2: twice as fast)\n"
+               "      --lenient FIELD  let a field differ: timing (answer at once), length (a read's\n"
+               "                       length), data (a write's bytes), clock (status reports carry\n"
+               "                       this board's clock); may be given more than once\n"
                "  vboard list\n"
                "      List the boards on the bus: slot, plugged or unplugged, device path.\n"
                "  vboard [--slot N] COMMAND ...\n"
@@ -155,6 +255,17 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     run->add_flag("--sync", sync);
     run->add_flag("--trace", trace);
 
+    CLI::App* replay = app.add_subcommand("replay");
+    replay->set_help_flag();
+    replay->allow_extras();
+    std::string traceFile, speed;
+    std::vector<std::string> lenient;
+    bool loop = false;
+    replay->add_option("FILE", traceFile);
+    CLI::Option* speedGiven = replay->add_option("--speed", speed);
+    replay->add_option("--lenient", lenient)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    replay->add_flag("--loop", loop);
+
     CLI::App* list = app.add_subcommand("list");
     list->set_help_flag();
     list->allow_extras();
@@ -205,6 +316,28 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
             auto t = ParseClockTime(clock);
             if (!t) return Error("not a time HH:MM:SS: " + clock);
             request.run.clock = *t;
+        }
+        return request;
+    }
+    if (replay->parsed()) {
+        if (!replay->remaining().empty())
+            return Error("unknown option for replay: " + replay->remaining()[0]);
+        if (traceFile.empty()) return Error("replay needs a trace FILE");
+        request.kind = CliRequest::Kind::Replay;
+        request.run.slot = request.slot;
+        request.traceFile = traceFile;
+        request.loop = loop;
+        if (speedGiven->count() > 0) {
+            char* end = nullptr;
+            request.replay.speed = std::strtod(speed.c_str(), &end);
+            if (end == speed.c_str() || *end != '\0' ||
+                !(request.replay.speed >= 0.01 && request.replay.speed <= 1000))
+                return Error("not a speed 0.01..1000: " + speed);
+        }
+        for (const std::string& field : lenient) {
+            if (field != "timing" && field != "length" && field != "data" && field != "clock")
+                return Error("--lenient takes timing, length, data or clock, not \"" + field + "\"");
+            request.replay.lenient.insert(field);
         }
         return request;
     }
@@ -266,6 +399,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
             board.RemoveObserver(&tracer);
             return board.Failed() ? 1 : 0;
         }
+        case CliRequest::Kind::Replay:
+            return RunReplay(request, context);
         case CliRequest::Kind::Command:
             break;
     }

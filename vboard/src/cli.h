@@ -8,16 +8,21 @@
 #include <vector>
 
 #include "vboard/board.h"
+#include "vboard/replay.h"
 
 namespace vboard {
 
 struct CliRequest {
-    enum class Kind { Help, Run, List, Command, Error } kind = Kind::Help;
-    BoardOptions run;     // Run
+    enum class Kind { Help, Run, List, Command, Replay, Error } kind = Kind::Help;
+    BoardOptions run;     // Run, Replay (slot)
     bool trace = false;   // Run: print the traffic log as it grows
     int slot = -1;        // Command: -1 = the board at the lowest slot
     std::string command;  // Command: the words joined by spaces
     std::string error;    // Error: what is wrong
+    // Replay: the trace, and how to play it.
+    std::string traceFile;
+    bool loop = false;
+    ReplayOptions replay;
 };
 
 // `args` without the program name.

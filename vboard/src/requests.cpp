@@ -147,6 +147,7 @@ void BoardCore::HandleHello(const ConnectionPtr& c, const vbus::Hello& hello) {
         c->kind = pipe < 0 ? ConnectionKind::Device : ConnectionKind::Pipe;
         c->pipe = pipe;
         c->plugEpoch = plugEpoch_;
+        if (options_.replay) options_.replay->HandleOpened();
     } else {
         c->kind = ConnectionKind::Refused;
     }
@@ -236,6 +237,8 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
         }
     }
 
+    if (options_.replay) return Replayed(c, s, std::move(r), e);
+
     r.fault = faults_.requests[static_cast<int>(r.target)];
     if (r.fault.mode == FaultMode::Fail) return failNow(r.fault.value ? r.fault.value : kErrorGenFailure);
     if (r.fault.mode == FaultMode::Immediate && Ready(r)) {
@@ -253,6 +256,50 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
             Pump();
         });
     }
+    ++c->pending;
+    const Target target = r.target;
+    PendingOn(target).push_back(std::move(r));
+    while (ServeFirstReady(target)) {
+    }
+    return true;
+}
+
+bool BoardCore::Replayed(const ConnectionPtr& c, const vbus::Submit& s, Request r, LogEntry& e) {
+    ReplayRequest asked;
+    asked.target = r.target;
+    asked.pipe = c->kind == ConnectionKind::Pipe ? c->pipe : -1;
+    asked.write = s.op == vbus::Op::Write;
+    asked.code = s.code;
+    asked.input = r.input;
+    asked.window = s.window;
+    asked.outLength = s.outLength;
+    ReplayAnswer answer;
+    std::string difference;
+    if (!options_.replay->Next(asked, answer, difference)) {
+        Diagnose("replay: " + difference);
+        c->Send(vbus::Done{s.id, kErrorGenFailure, 0, {}, {}});
+        e.error = kErrorGenFailure;
+        e.status = LogStatus::Immediate;
+        Record(e);
+        return true;
+    }
+    if (answer.atOnce && answer.error != 0) {
+        c->Send(vbus::Done{s.id, answer.error, 0, {}, {}});
+        e.error = answer.error;
+        e.status = LogStatus::Immediate;
+        Record(e);
+        return true;
+    }
+    c->Send(vbus::Accepted{s.id});
+    e.status = LogStatus::Pending;
+    Record(e);
+    r.notBefore = SteadyClock::now() + std::chrono::milliseconds(answer.delayMs);
+    r.replay = std::move(answer);
+    if (!r.replay->never && r.replay->delayMs > 0)
+        timers_.Schedule(r.notBefore, [this] {
+            std::lock_guard lock(mu_);
+            Pump();
+        });
     ++c->pending;
     const Target target = r.target;
     PendingOn(target).push_back(std::move(r));
@@ -311,10 +358,13 @@ void BoardCore::Closed(const ConnectionPtr& c) {
     {
         std::lock_guard lock(mu_);
         // Closing a handle drops what is pending on it; nobody is left to tell.
-        for (Target target : TargetsOf(*c)) PendingOn(target).remove_if([&](const Request& r) { return r.connection == c; });
+        for (Target target : TargetsOf(*c))
+            PendingOn(target).remove_if([&](const Request& r) { return r.connection == c; });
         c->pending = 0;
-        if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe)
+        if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe) {
             Record(NewEntry(*c, LogOp::Close));
+            if (options_.replay) options_.replay->HandleClosed();
+        }
         connections_.erase(c->Id());
     }
 }
@@ -322,6 +372,7 @@ void BoardCore::Closed(const ConnectionPtr& c) {
 // ---- Requests.
 
 bool BoardCore::Ready(const Request& r) const {
+    if (r.replay) return !r.cancelling && !r.replay->never && SteadyClock::now() >= r.notBefore;
     if (r.cancelling || r.fault.mode == FaultMode::Stall) return false;
     if (r.fault.mode == FaultMode::Delay && SteadyClock::now() < r.notBefore) return false;
     switch (r.target) {
@@ -402,6 +453,19 @@ void BoardCore::Finish(Request& r, const Outcome& outcome, LogStatus status) {
 }
 
 void BoardCore::Serve(Request& r, LogStatus status) {
+    if (r.replay) {
+        Outcome out;
+        out.error = r.replay->error;
+        out.information = r.replay->information;
+        out.output = r.replay->output;
+        out.window = r.replay->window;
+        if (r.replay->liveClock && out.output.size() >= 4) {
+            const vbus::Bytes live = Report();
+            std::copy(live.begin() + 1, live.end(), out.output.begin() + 1);
+        }
+        Finish(r, out, status);
+        return;
+    }
     if (r.target == Target::Pipe03) {
         const Arm arm = *writeArm_;
         const auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
@@ -410,7 +474,8 @@ void BoardCore::Serve(Request& r, LogStatus status) {
             // acknowledged; the save runs on the disk thread and the loop goes on meanwhile.
             writeArm_.reset();
             SaveJob job{std::move(r), status, eeprom_, arm.offset, n};
-            std::copy(job.request.input.begin(), job.request.input.begin() + n, job.image.begin() + arm.offset);
+            std::copy(job.request.input.begin(), job.request.input.begin() + n,
+                      job.image.begin() + arm.offset);
             saving_ = true;
             {
                 std::lock_guard disk(diskMu_);
@@ -492,9 +557,8 @@ void BoardCore::EndSave(SaveJob& job, bool saved, const std::string& why) {
     if (saved) {
         eeprom_ = job.image;
         out.information = job.count;
-        notifier_.Post([offset = static_cast<int>(job.offset), n = static_cast<int>(job.count)](BoardObserver& o) {
-            o.OnEepromChanged(offset, n);
-        });
+        notifier_.Post([offset = static_cast<int>(job.offset),
+                        n = static_cast<int>(job.count)](BoardObserver& o) { o.OnEepromChanged(offset, n); });
     } else {
         Diagnose(why);
         out = ErrorOutcome(kErrorGenFailure);
@@ -504,7 +568,8 @@ void BoardCore::EndSave(SaveJob& job, bool saved, const std::string& why) {
     // hears what every request pending at the unplug heard.
     const auto open = connections_.find(c.Id());
     if (open != connections_.end() && open->second == job.request.connection) {
-        if (c.plugEpoch != plugEpoch_ && !faults_.keepPendingOnUnplug) out = ErrorOutcome(kErrorDeviceNotConnected);
+        if (c.plugEpoch != plugEpoch_ && !faults_.keepPendingOnUnplug)
+            out = ErrorOutcome(kErrorDeviceNotConnected);
         Finish(job.request, out, job.status);
     }
     Pump();

@@ -152,8 +152,8 @@ void Request(const char* call, std::string fields, HANDLE handle, BOOL ok, LPOVE
              LPDWORD count, const Pending& what) {
     KeepLastError kept;
     unsigned long long line;
-    std::string text = Session::Instance().Begin(call, line) + " handle=" + Session::Instance().Label(handle) +
-                       fields + Result(ok, kept.Error());
+    std::string text = Session::Instance().Begin(call, line) +
+                       " handle=" + Session::Instance().Label(handle) + fields + Result(ok, kept.Error());
     if (ok) {
         const DWORD n = Transferred(count, overlapped);
         text += " bytes=" + std::to_string(n);
@@ -200,7 +200,8 @@ BOOL WINAPI trace_ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
     return ok;
 }
 
-BOOL WINAPI trace_WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+BOOL WINAPI trace_WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
+                            LPOVERLAPPED overlapped) {
     // The bytes as they were asked for, before the call can change anything.
     const bool traced = board_trace::Active() && !Session::Instance().Label(file).empty();
     const std::string in = traced ? Hex(buffer, size) : std::string();
@@ -209,8 +210,8 @@ BOOL WINAPI trace_WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD wri
     return ok;
 }
 
-BOOL WINAPI trace_DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                                  LPDWORD returned, LPOVERLAPPED overlapped) {
+BOOL WINAPI trace_DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                                  DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) {
     const bool traced = board_trace::Active() && !Session::Instance().Label(device).empty();
     std::string fields;
     Pending what;
@@ -267,8 +268,8 @@ BOOL WINAPI trace_CancelIo(HANDLE file) {
     const BOOL ok = CancelIo(file);
     if (board_trace::Active() && !Session::Instance().Label(file).empty()) {
         KeepLastError kept;
-        board_trace::WriteLine(Session::Instance().Begin("CancelIo") + " handle=" + Session::Instance().Label(file) +
-                               Result(ok, kept.Error()));
+        board_trace::WriteLine(Session::Instance().Begin("CancelIo") +
+                               " handle=" + Session::Instance().Label(file) + Result(ok, kept.Error()));
     }
     return ok;
 }
@@ -277,8 +278,8 @@ BOOL WINAPI trace_CancelIoEx(HANDLE file, LPOVERLAPPED overlapped) {
     const BOOL ok = CancelIoEx(file, overlapped);
     if (board_trace::Active() && !Session::Instance().Label(file).empty()) {
         KeepLastError kept;
-        board_trace::WriteLine(Session::Instance().Begin("CancelIoEx") + " handle=" +
-                               Session::Instance().Label(file) + Result(ok, kept.Error()));
+        board_trace::WriteLine(Session::Instance().Begin("CancelIoEx") +
+                               " handle=" + Session::Instance().Label(file) + Result(ok, kept.Error()));
     }
     return ok;
 }
@@ -305,8 +306,8 @@ HDEVINFO WINAPI trace_SetupDiGetClassDevsA(const GUID* guid, PCSTR enumerator, H
     return set;
 }
 
-BOOL WINAPI trace_SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA info, const GUID* guid, DWORD index,
-                                              PSP_DEVICE_INTERFACE_DATA data) {
+BOOL WINAPI trace_SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA info, const GUID* guid,
+                                              DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
     const BOOL ok = SetupDiEnumDeviceInterfaces(set, info, guid, index, data);
     if (board_trace::Active()) {
         KeepLastError kept;
@@ -322,7 +323,8 @@ BOOL WINAPI trace_SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTE
     const BOOL ok = SetupDiGetDeviceInterfaceDetailA(set, data, detail, size, required, info);
     if (board_trace::Active()) {
         KeepLastError kept;
-        std::string text = Session::Instance().Begin("SetupDiGetDeviceInterfaceDetail") + Result(ok, kept.Error());
+        std::string text =
+            Session::Instance().Begin("SetupDiGetDeviceInterfaceDetail") + Result(ok, kept.Error());
         if (ok && detail != nullptr) text += std::string(" path=") + detail->DevicePath;
         board_trace::WriteLine(text);
     }
@@ -333,7 +335,8 @@ BOOL WINAPI trace_SetupDiDestroyDeviceInfoList(HDEVINFO set) {
     const BOOL ok = SetupDiDestroyDeviceInfoList(set);
     if (board_trace::Active()) {
         KeepLastError kept;
-        board_trace::WriteLine(Session::Instance().Begin("SetupDiDestroyDeviceInfoList") + Result(ok, kept.Error()));
+        board_trace::WriteLine(Session::Instance().Begin("SetupDiDestroyDeviceInfoList") +
+                               Result(ok, kept.Error()));
     }
     return ok;
 }

@@ -19,6 +19,8 @@
 
 namespace vboard {
 
+class Replay;
+
 struct BoardOptions {
     std::string busDir;        // empty: vbus::DefaultBusDirectory()
     int slot = -1;             // -1: the lowest free slot
@@ -41,6 +43,9 @@ struct BoardOptions {
     // cannot wait for its connections any more (a poll that keeps failing). It serves nothing
     // more then; `why` says what failed. It must not call back into the Board.
     std::function<void(const std::string& why)> onFailure;
+    // A recorded session to play (vboard/replay.h): every request is answered from it, nothing
+    // from the board's own model, and the EEPROM file is never written.
+    std::shared_ptr<Replay> replay;
 };
 
 struct CommandResult {
