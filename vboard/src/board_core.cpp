@@ -78,6 +78,14 @@ bool BoardCore::Start(std::string* why) {
                                               : options_.devicePath;
     if (!vbus::ReplaceFileAtomically(vbus::StatePath(busDir_, slot_), plugged_ ? "plugged\n" : "unplugged\n"))
         return fail("cannot write " + vbus::StatePath(busDir_, slot_));
+    if (!options_.recordFile.empty()) {
+        recorder_ = SessionRecorder::Open(options_.recordFile, devicePath_, reason);
+        if (!recorder_) {
+            std::error_code ec;
+            std::filesystem::remove(vbus::StatePath(busDir_, slot_), ec);
+            return fail(reason);
+        }
+    }
     listener_ = ListenOnBus(busDir_, slot_, reason);
     if (!listener_) {
         std::error_code ec;
@@ -135,6 +143,7 @@ void BoardCore::Stop() {
     }
     diskWake_.notify_one();
     diskThread_.join();  // after the save under way, if one is
+    recorder_.reset();   // every connection is closed: the session is whole
     listener_->Close();
     if (tcpListener_) tcpListener_->Close();
     {

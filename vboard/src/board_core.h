@@ -8,8 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <list>
 #include <map>
@@ -22,6 +22,7 @@
 
 #include "connection.h"
 #include "notifier.h"
+#include "session_recorder.h"
 #include "timer_queue.h"
 #include "traffic_log.h"
 #include "vboard/board.h"
@@ -99,6 +100,7 @@ class BoardCore {
         SteadyClock::time_point notBefore{};
         bool cancelling = false;
         std::optional<ReplayAnswer> replay;  // a replaying board's answer to it
+        vbus::Bytes window;                  // a control code's data, as it came (for the record)
     };
 
     struct Outcome {
@@ -129,7 +131,8 @@ class BoardCore {
     void HandleHello(const ConnectionPtr& connection, const vbus::Hello& hello);
     bool HandleSubmit(const ConnectionPtr& connection, vbus::Submit& submit, std::string& why);
     // A replaying board's answer to a request (BoardOptions::replay); always true.
-    bool Replayed(const ConnectionPtr& connection, const vbus::Submit& submit, Request request, LogEntry& entry);
+    bool Replayed(const ConnectionPtr& connection, const vbus::Submit& submit, Request request,
+                  LogEntry& entry);
     void HandleCancel(const ConnectionPtr& connection, std::uint32_t id);
     void Closed(const ConnectionPtr& connection);
 
@@ -177,6 +180,7 @@ class BoardCore {
 
     mutable std::mutex mu_;
     BoardOptions options_;
+    std::unique_ptr<SessionRecorder> recorder_;  // --record; called with mu_ held
     CommandHandler commands_;
 
     // Model.

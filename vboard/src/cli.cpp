@@ -166,7 +166,7 @@ std::string UsageText() {
     return std::string(
                "Usage:\n"
                "  vboard run [--slot N] [--type 0x21] [--eeprom FILE] [--device-path P] [--report-ms N]\n"
-               "             [--unplugged] [--clock HH:MM:SS] [--sync] [--trace] [--panel]\n"
+               "             [--unplugged] [--clock HH:MM:SS] [--sync] [--trace] [--record FILE] [--panel]\n"
                "      Attach a virtual board to the bus and serve it until SIGINT or SIGTERM.\n"
                "      --slot N         the bus slot (default: the lowest free one)\n"
                "      --type 0xNN      the board-type byte (default 0x21)\n"
@@ -179,6 +179,8 @@ std::string UsageText() {
                "      --sync           flush every EEPROM write to disk before acknowledging it, so it\n"
                "                       survives a power cut (default: it survives a killed board)\n"
                "      --trace          print every request of the traffic log as it happens\n"
+               "      --record FILE    write the session as the board sees it to FILE, in the format\n"
+               "                       of BOARD_TRACE (docs/TRACE.md), for vboard replay\n"
                "      --panel          show the board's front panel; closing it unplugs the board and\n"
                "                       ends the program\n"
                "  vboard replay FILE [--slot N] [--loop] [--speed N] [--lenient FIELD]...\n"
@@ -225,7 +227,8 @@ std::string UsageText() {
 CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     // An option that takes a value takes the next word, whatever it is; only the last has none.
     static const char* const kTakesValue[] = {"--slot",        "--type",      "--eeprom",
-                                              "--device-path", "--report-ms", "--clock"};
+                                              "--device-path", "--report-ms", "--clock",
+                                              "--speed",       "--lenient",   "--record"};
     if (!args.empty() &&
         std::find(std::begin(kTakesValue), std::end(kTakesValue), args.back()) != std::end(kTakesValue))
         return Error(args.back() + " needs a value");
@@ -243,7 +246,7 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App* run = app.add_subcommand("run");
     run->set_help_flag();
     run->allow_extras();
-    std::string runSlot, type, eeprom, devicePath, reportMs, clock;
+    std::string runSlot, type, eeprom, devicePath, reportMs, clock, record;
     bool unplugged = false, sync = false, trace = false;
     CLI::Option* runSlotGiven = run->add_option("--slot", runSlot);
     CLI::Option* typeGiven = run->add_option("--type", type);
@@ -251,6 +254,7 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     CLI::Option* pathGiven = run->add_option("--device-path", devicePath);
     CLI::Option* reportGiven = run->add_option("--report-ms", reportMs);
     CLI::Option* clockGiven = run->add_option("--clock", clock);
+    CLI::Option* recordGiven = run->add_option("--record", record);
     run->add_flag("--unplugged", unplugged);
     run->add_flag("--sync", sync);
     run->add_flag("--trace", trace);
@@ -303,6 +307,10 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
             request.run.type = static_cast<std::uint8_t>(*n);
         }
         if (eepromGiven->count() > 0) request.run.eepromFile = eeprom;
+        if (recordGiven->count() > 0) {
+            if (record.empty()) return Error("--record needs a file name");
+            request.run.recordFile = record;
+        }
         if (pathGiven->count() > 0) {
             if (devicePath.empty()) return Error("the device path is empty");
             request.run.devicePath = devicePath;

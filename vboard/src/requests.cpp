@@ -34,6 +34,11 @@ LogOp LogOpOf(vbus::Op op) {
     return LogOp::Read;
 }
 
+// "device" or "PIPE00".."PIPE03", as the session record names a handle.
+std::string HandleName(const Connection& c) {
+    return c.kind == ConnectionKind::Pipe ? TargetName(static_cast<Target>(c.pipe)) : "device";
+}
+
 std::uint32_t Clip(std::uint32_t n, const Fault& fault) {
     return fault.mode == FaultMode::Short ? std::min(n, fault.value) : n;
 }
@@ -153,6 +158,12 @@ void BoardCore::HandleHello(const ConnectionPtr& c, const vbus::Hello& hello) {
     }
     welcome.error = error;
     c->Send(welcome);
+    if (recorder_)
+        recorder_->Opened(c->Id(),
+                          pipe == -2 ? "device"
+                          : pipe < 0 ? "device"
+                                     : TargetName(static_cast<Target>(pipe)),
+                          error, path);
 
     LogEntry e = NewEntry(*c, LogOp::Open);
     if (pipe == -2)
@@ -187,7 +198,8 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
     r.op = s.op;
     r.code = s.code;
     r.outLength = s.outLength;
-    r.input = std::move(s.input);
+    r.input = s.input;
+    r.window = s.window;
 
     LogEntry e = NewEntry(*c, LogOpOf(s.op));
     e.requestId = s.id;
@@ -195,6 +207,7 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
     e.asked = s.op == vbus::Op::Write ? static_cast<std::uint32_t>(r.input.size()) : s.outLength;
     auto failNow = [&](std::uint32_t error) {
         c->Send(vbus::Done{s.id, error, 0, {}, {}});
+        if (recorder_) recorder_->Request(c->Id(), HandleName(*c), s.id, s, false, error, 0, {}, {});
         e.error = error;
         e.status = LogStatus::Immediate;
         Record(e);
@@ -247,6 +260,7 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
     }
 
     c->Send(vbus::Accepted{s.id});
+    if (recorder_) recorder_->Request(c->Id(), HandleName(*c), s.id, s, true, 0, 0, {}, {});
     e.status = LogStatus::Pending;
     Record(e);
     if (r.fault.mode == FaultMode::Delay) {
@@ -310,6 +324,7 @@ bool BoardCore::Replayed(const ConnectionPtr& c, const vbus::Submit& s, Request 
 
 void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {
     std::lock_guard lock(mu_);
+    if (recorder_) recorder_->Cancelled(c->Id(), HandleName(*c));
     LogEntry e = NewEntry(*c, LogOp::Cancel);
     e.requestId = id;
     std::list<Request>* list = nullptr;
@@ -364,6 +379,7 @@ void BoardCore::Closed(const ConnectionPtr& c) {
         if (c->kind == ConnectionKind::Device || c->kind == ConnectionKind::Pipe) {
             Record(NewEntry(*c, LogOp::Close));
             if (options_.replay) options_.replay->HandleClosed();
+            if (recorder_) recorder_->Closed(c->Id(), HandleName(*c));
         }
         connections_.erase(c->Id());
     }
@@ -441,6 +457,17 @@ BoardCore::Outcome BoardCore::Answer(Request& r) {
 
 void BoardCore::Finish(Request& r, const Outcome& outcome, LogStatus status) {
     r.connection->Send(vbus::Done{r.id, outcome.error, outcome.information, outcome.output, outcome.window});
+    if (recorder_) {
+        const std::string name = HandleName(*r.connection);
+        if (status == LogStatus::Immediate) {
+            vbus::Submit asked{r.id, r.op, r.code, r.outLength, r.input, r.window};
+            recorder_->Request(r.connection->Id(), name, r.id, asked, false, outcome.error,
+                               outcome.information, outcome.output, outcome.window);
+        } else {
+            recorder_->Done(r.connection->Id(), name, r.id, outcome.error, outcome.information,
+                            outcome.output, outcome.window);
+        }
+    }
     if (status == LogStatus::Completed && r.connection->pending > 0) --r.connection->pending;
     LogEntry e = NewEntry(*r.connection, LogOpOf(r.op));
     e.requestId = r.id;

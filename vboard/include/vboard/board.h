@@ -46,6 +46,8 @@ struct BoardOptions {
     // A recorded session to play (vboard/replay.h): every request is answered from it, nothing
     // from the board's own model, and the EEPROM file is never written.
     std::shared_ptr<Replay> replay;
+    // Where to write the session as the board sees it (docs/TRACE.md); empty: nowhere.
+    std::string recordFile;
 };
 
 struct CommandResult {
