@@ -60,7 +60,7 @@ constexpr int kFailedReadsInARow = 3;
 
 // One report; nullopt when the read failed (`failed` set) or came short. Throws when the pipe
 // will not open.
-std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& failed) {
+std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& failed, int& got) {
     // A --watch waits for the next report without a limit: Ctrl-C ends that wait.
     BoundedStep step("waiting for a status report", timeoutMs == INFINITE
                                                         ? std::nullopt
@@ -73,9 +73,9 @@ std::optional<StatusReport> ReadReport(StopSignal& stop, DWORD timeoutMs, bool& 
     BYTE buffer[kStatusReportSize] = {};
     // Ctrl-C may have come while the pipe was opening; it cancels what is registered, and
     // again until the command has ended.
-    const int got = stop.Requested() ? -1 : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs, [&stop] {
-        return stop.Requested();
-    });
+    got = stop.Requested()
+              ? -1
+              : ReadPipeTimed(pipe, buffer, sizeof buffer, timeoutMs, [&stop] { return stop.Requested(); });
     stop.Handles().Unregister(pipe);
     CloseBoardHandle(pipe);
     failed = got <= 0;
@@ -88,8 +88,12 @@ void Run(Context& context, Shown shown) {
     const bool json = context.request.json;
     if (!context.request.watch) {
         bool failed = false;
-        const auto report = ReadReport(context.stop, kOneReportTimeoutMs, failed);
+        int got = 0;
+        const auto report = ReadReport(context.stop, kOneReportTimeoutMs, failed, got);
         if (context.stop.Requested()) throw CommandError(kExitInterrupted, "interrupted");
+        if (!report && got > 0)
+            throw CommandError(kExitBoardFailure, "a short status report on PIPE00 (" + std::to_string(got) +
+                                                      " of " + std::to_string(kStatusReportSize) + " bytes)");
         if (!report)
             throw CommandError(kExitBoardFailure, "no status report on PIPE00 within " +
                                                       std::to_string(kOneReportTimeoutMs) + " ms");
@@ -101,7 +105,8 @@ void Run(Context& context, Shown shown) {
     while (!context.stop.Requested()) {
         Sleep(1);
         bool failed = false;
-        const auto report = ReadReport(context.stop, INFINITE, failed);
+        int got = 0;
+        const auto report = ReadReport(context.stop, INFINITE, failed, got);
         if (context.stop.Requested()) break;
         // A read without time limit fails when the board goes away: the next open says so.
         failures = failed ? failures + 1 : 0;

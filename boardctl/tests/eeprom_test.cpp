@@ -359,6 +359,21 @@ TEST_F(EepromTest, AWriteThatStopsEarlySaysWhatItLeft) {
     }
 }
 
+// A torn write: the first bytes of a job reach the EEPROM, then the request fails.
+TEST_F(EepromTest, ATornWriteIsReadBackAsPartlyWritten) {
+    vboard::Board& board = PatternBoard();
+    ASSERT_TRUE(board.Execute("fault PIPE03 tear 10").ok);
+    const RunResult r = Run({"eeprom", "fill", "0"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("state unknown from 0x00 (64 bytes): read back, partly written (10 of 64 bytes)\n"
+                         "  not written: 0x40..0xff (192 bytes)\n"),
+              std::string::npos)
+        << r.err;
+    std::vector<std::uint8_t> expected = Pattern();
+    std::fill(expected.begin(), expected.begin() + 10, 0);
+    EXPECT_EQ(Contents(board), expected);
+}
+
 // Verification follows every write and fill unless --no-verify; it reads the bytes back.
 TEST_F(EepromTest, WritesAreVerifiedUnlessToldNot) {
     vboard::Board& board = AddBoard();

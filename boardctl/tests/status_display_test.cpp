@@ -15,6 +15,36 @@ using vboard::LogOp;
 
 class StatusTest : public BoardctlTest {};
 
+// Reports a board in good order never sends: a key byte that is no key, a clock that is no BCD,
+// a report cut short; and a clock that moves only when told.
+TEST_F(StatusTest, ReportsOfAnyBytesAreShownAsTheyCome) {
+    vboard::Board& board = AddBoard();
+    const struct {
+        const char* raw;
+        int exit;
+        const char* keys;  // standard output, or the error
+    } cases[] = {
+        {"report raw 09 59 5a 25", 0, "none\n"},   // key byte 9: no lamp
+        {"report raw fe 00 00 00", 0, "none\n"},   // the highest key byte that is not "none"
+        {"report raw 07 10 20 08", 0, "key 8\n"},  // the last lamp
+        {"report raw 03 10", 1, "boardctl keys: a short status report on PIPE00 (2 of 4 bytes)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.raw);
+        ASSERT_TRUE(board.Execute(c.raw).ok);
+        const RunResult r = Run({"keys"});
+        EXPECT_EQ(r.exit, c.exit);
+        EXPECT_EQ(c.exit == 0 ? r.out : r.err, c.keys);
+    }
+    ASSERT_TRUE(board.Execute("report raw 00 59 5a 25").ok);
+    EXPECT_EQ(Run({"clock"}).out, "25 : 60 : 59\n");  // decoded as BCD, as Tesmor shows it
+
+    ASSERT_TRUE(board.Execute("report raw off").ok);
+    for (const char* command : {"clock stop", "clock 23:59:58", "clock step 3"})
+        ASSERT_TRUE(board.Execute(command).ok);
+    EXPECT_EQ(Run({"clock"}).out, "00 : 00 : 01\n");
+}
+
 TEST_F(StatusTest, OneReportOfKeysAndClock) {
     vboard::Board& board = AddBoard({.clock = vboard::ClockTime{8, 9, 10}});
     EXPECT_EQ(Run({"keys"}).out, "none\n");

@@ -381,6 +381,24 @@ TEST_F(TesmorWindow, APollerThatEndedIsStartedAgain) {
 }
 
 // A read that brings 1 to 3 bytes would show them mixed with an earlier report's.
+// Reports of any bytes (a key byte that is no key, a clock that is no BCD) show as they come,
+// and a clock moved only when told shows each step.
+TEST_F(TesmorWindow, ReportsOfAnyBytesShowAsTheyCome) {
+    ASSERT_TRUE(AddBoard());
+    CTesmorDlg dlg;
+    RunDialog(dlg, [&] {
+        board_->SetRawReport(std::vector<std::uint8_t>{0x09, 0x30, 0x05, 0xFF});  // key, s, min, h
+        ASSERT_TRUE(Until([] { return Lamps() == RedAt(-1) && Clock() == "165 :0 5 : 30"; }))
+            << Clock().toStdString();
+        board_->SetRawReport(std::vector<std::uint8_t>{0x06, 0x59, 0x59, 0x23});
+        ASSERT_TRUE(Until([] { return Lamps() == RedAt(6) && Clock() == "23 : 59 : 59"; }));
+        board_->SetRawReport(std::nullopt);
+        for (const char* command : {"clock stop", "clock 10:00:00", "clock step 1"})
+            ASSERT_TRUE(board_->Execute(command).ok);
+        ASSERT_TRUE(Until([] { return Clock() == "10 : 00 : 01"; })) << Clock().toStdString();
+    });
+}
+
 TEST_F(TesmorWindow, ShortReportsLeaveTheDisplayAlone) {
     ASSERT_TRUE(AddBoard());
     board_->SetFault(vboard::Target::Pipe00, {vboard::FaultMode::Short, 2});
@@ -572,7 +590,8 @@ TEST_F(TesmorWindow, APollerTheDriverNeverLetsGoEndsTheProgramAtTheBound) {
         {"--gtest_filter=TesmorWindow.DISABLED_BoundedCloseChild", "--gtest_also_run_disabled_tests"},
         {std::string(kChildBus) + "=" + bus_->Directory(), "QT_QPA_PLATFORM=offscreen"}, 30000);
     ASSERT_TRUE(child.ended) << "the process outlived its window by 30 s\n" << child.output;
-    ASSERT_EQ(child.exitCode, int(kCloseBoundExitCode)) << "a forced end is told apart from a normal one\n" << child.output;
+    ASSERT_EQ(child.exitCode, int(kCloseBoundExitCode)) << "a forced end is told apart from a normal one\n"
+                                                        << child.output;
     ASSERT_NE(child.output.find("closing"), std::string::npos) << child.output;
     ASSERT_EQ(child.output.find("the dialog returned"), std::string::npos) << "the close waited for the read";
     ASSERT_EQ(child.output.find("Sanitizer"), std::string::npos) << child.output;

@@ -30,6 +30,9 @@ bool Board::Failed() const { return core_->Failed(); }
 void Board::Plug() { core_->Plug(); }
 bool Board::Plugged() const { return core_->Plugged(); }
 void Board::SetReportInterval(int ms) { core_->SetReportInterval(ms); }
+void Board::SetRawReport(std::optional<std::vector<std::uint8_t>> bytes) {
+    core_->SetRawReport(std::move(bytes));
+}
 void Board::SetFault(Target target, const Fault& fault) { core_->SetFault(target, fault); }
 void Board::SetPipeOpenError(int pipe, std::uint32_t error) { core_->SetPipeOpenError(pipe, error); }
 void Board::SetDeviceOpenError(std::uint32_t error) { core_->SetDeviceOpenError(error); }

@@ -332,6 +332,12 @@ bool BoardCore::Plugged() const {
     return plugged_;
 }
 
+void BoardCore::SetRawReport(std::optional<std::vector<std::uint8_t>> bytes) {
+    std::lock_guard lock(mu_);
+    rawReport_ = std::move(bytes);
+    ReportDue();
+}
+
 void BoardCore::SetReportInterval(int ms) {
     std::lock_guard lock(mu_);
     reportIntervalMs_ = ms > 0 ? ms : 0;

@@ -59,6 +59,7 @@ class BoardCore {
     void Plug();
     bool Plugged() const;
     void SetReportInterval(int ms);
+    void SetRawReport(std::optional<std::vector<std::uint8_t>> bytes);
     void SetFault(Target target, const Fault& fault);
     void SetPipeOpenError(int pipe, std::uint32_t error);
     void SetDeviceOpenError(std::uint32_t error);
@@ -159,6 +160,7 @@ class BoardCore {
         LogStatus status = LogStatus::Completed;
         Eeprom image{};
         std::uint32_t offset = 0, count = 0;
+        bool torn = false;  // FaultMode::Tear: the bytes are kept, the write fails
     };
     void DiskLoop();
     // Control commands, one after another in the order they came, each answered when done.
@@ -194,6 +196,7 @@ class BoardCore {
     std::uint64_t plugEpoch_ = 0;
     std::optional<Arm> readArm_, writeArm_;  // PIPE02, PIPE03
     bool reportDue_ = false;
+    std::optional<vbus::Bytes> rawReport_;  // SetRawReport
     int reportIntervalMs_;
     FaultSet faults_;
     vboard::TrafficLog log_;

@@ -153,13 +153,17 @@ ParsedCommand FaultCommand(const std::vector<std::string>& w) {
     } else if (mode == "short") {
         fault.mode = FaultMode::Short;
         value = needArg(65536, false, 0);
+    } else if (mode == "tear") {
+        if (*target != Target::Pipe03) return Usage("tear applies to PIPE03 only");
+        fault.mode = FaultMode::Tear;
+        value = needArg(65536, false, 0);
     } else if (mode == "nobyte") {
         if (*target != Target::Type) return Usage("nobyte applies to the type query only");
         fault.mode = FaultMode::NoByte;
     } else {
-        return Usage(
-            "unknown mode " + mode +
-            " (normal, immediate, stall, delay MS, fail [ERR], short N, nobyte, openfail [ERR], openok)");
+        return Usage("unknown mode " + mode +
+                     " (normal, immediate, stall, delay MS, fail [ERR], short N, tear N, nobyte, openfail "
+                     "[ERR], openok)");
     }
     if (!value) return Usage("bad or missing argument for " + mode);
     if ((fault.mode == FaultMode::Normal || fault.mode == FaultMode::Immediate ||
@@ -230,12 +234,18 @@ const char* CommandHelp() {
            "  press N [MS]           key N down, and up again after MS (100) ms\n"
            "  clock [HH:MM:SS]       show or set the clock\n"
            "  clock stop|run         stop or restart the clock's ticking\n"
+           "  clock step N           move the clock N seconds on (with clock stop: a clock that\n"
+           "                         moves only when told)\n"
            "  type [0xNN]            show or set the board-type byte\n"
            "  unplug | plug          pull the board from the bus, or put it back\n"
            "  report MS              also send a status report every MS ms (0: off)\n"
+           "  report raw HEX|off     reports carry these 1 to 4 bytes as they are (key, seconds,\n"
+           "                         minutes, hours: short reports, keys 8..0xfe, no BCD), or the\n"
+           "                         board's own again\n"
            "  fault TARGET MODE [ARG]\n"
            "      TARGET: PIPE00..PIPE03, reset, transfer, type\n"
            "      MODE:   normal | immediate | stall | delay MS | fail [ERR] (31) | short N\n"
+           "              | tear N (PIPE03: N bytes reach the EEPROM, then the write fails)\n"
            "              | nobyte (type only) | refuse (= fail 31)\n"
            "  fault PIPE0N|device openfail [ERR] (2) | openok\n"
            "  fault cancel delay MS  a cancelled request ends (995) MS ms after the cancel\n"
@@ -280,6 +290,16 @@ ParsedCommand ParseCommand(const std::string& text) {
     }
     if (verb == "clock") {
         if (n == 1) return Act([](Board& board) { return Ok(FormatClockTime(board.Clock())); });
+        if (n == 3 && w[1] == "step") {
+            auto seconds = ParseNumber(w[2], 86400);
+            if (!seconds || *seconds == 0) return Usage("usage: clock step N (1..86400 seconds)");
+            return Act([seconds = static_cast<int>(*seconds)](Board& board) {
+                const ClockTime t = board.Clock();
+                const int at = (t.hours * 3600 + t.minutes * 60 + t.seconds + seconds) % 86400;
+                board.SetClock(ClockTime{at / 3600, at / 60 % 60, at % 60});
+                return Ok(FormatClockTime(board.Clock()));
+            });
+        }
         if (n == 2 && (w[1] == "stop" || w[1] == "run"))
             return Act([run = w[1] == "run"](Board& board) {
                 board.SetClockRunning(run);
@@ -306,6 +326,21 @@ ParsedCommand ParseCommand(const std::string& text) {
             plug ? board.Plug() : board.Unplug();
             return Ok();
         });
+    if (verb == "report" && n >= 2 && w[1] == "raw") {
+        if (n == 3 && w[2] == "off")
+            return Act([](Board& board) {
+                board.SetRawReport(std::nullopt);
+                return Ok();
+            });
+        auto bytes = ParseHexBytes(RestAfter(text, 2));
+        if (!bytes || bytes->empty() || bytes->size() > 4)
+            return Usage(
+                "usage: report raw HEX (1 to 4 bytes: key, seconds, minutes, hours) | report raw off");
+        return Act([bytes = *bytes](Board& board) {
+            board.SetRawReport(bytes);
+            return Ok();
+        });
+    }
     if (verb == "report") {
         auto ms = n == 2 ? ParseNumber(w[1], kMaxMs) : std::nullopt;
         if (!ms) return Usage("usage: report MS");

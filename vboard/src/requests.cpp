@@ -407,8 +407,9 @@ BoardCore::Outcome BoardCore::Answer(Request& r) {
     Outcome out;
     switch (r.target) {
         case Target::Pipe00: {
-            vbus::Bytes report = Report();
-            report.resize(Clip(std::min<std::uint32_t>(r.outLength, 4), r.fault));
+            vbus::Bytes report = rawReport_ ? *rawReport_ : Report();
+            report.resize(
+                std::min<std::size_t>(report.size(), Clip(std::min<std::uint32_t>(r.outLength, 4), r.fault)));
             out.information = static_cast<std::uint32_t>(report.size());
             out.output = std::move(report);
             reportDue_ = false;
@@ -495,12 +496,19 @@ void BoardCore::Serve(Request& r, LogStatus status) {
     }
     if (r.target == Target::Pipe03) {
         const Arm arm = *writeArm_;
-        const auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
+        const bool torn = r.fault.mode == FaultMode::Tear;
+        auto n = Clip(std::min(static_cast<std::uint32_t>(r.input.size()), arm.size), r.fault);
+        if (torn) n = std::min(n, r.fault.value);
+        if (torn && n == 0) {
+            writeArm_.reset();
+            Finish(r, ErrorOutcome(kErrorGenFailure), status);
+            return;
+        }
         if (n > 0) {
             // Acknowledged only once the file holds it, so a killed board loses nothing
             // acknowledged; the save runs on the disk thread and the loop goes on meanwhile.
             writeArm_.reset();
-            SaveJob job{std::move(r), status, eeprom_, arm.offset, n};
+            SaveJob job{std::move(r), status, eeprom_, arm.offset, n, torn};
             std::copy(job.request.input.begin(), job.request.input.begin() + n,
                       job.image.begin() + arm.offset);
             saving_ = true;
@@ -586,6 +594,7 @@ void BoardCore::EndSave(SaveJob& job, bool saved, const std::string& why) {
         out.information = job.count;
         notifier_.Post([offset = static_cast<int>(job.offset),
                         n = static_cast<int>(job.count)](BoardObserver& o) { o.OnEepromChanged(offset, n); });
+        if (job.torn) out = ErrorOutcome(kErrorGenFailure);  // the first bytes are in, the rest never came
     } else {
         Diagnose(why);
         out = ErrorOutcome(kErrorGenFailure);

@@ -54,6 +54,8 @@ std::string FormatFault(const Fault& fault) {
             return "short " + std::to_string(fault.value);
         case FaultMode::NoByte:
             return "nobyte";
+        case FaultMode::Tear:
+            return "tear " + std::to_string(fault.value);
     }
     return "?";
 }

@@ -98,6 +98,10 @@ class Board {
     bool Plugged() const;
 
     void SetReportInterval(int ms);  // 0: off
+    // Status reports carry these bytes as they are (1 to 4 of them: a short report, a key byte
+    // that is no key, a clock that is no BCD) instead of the board's keys and clock, from the
+    // next report on; nullopt: the board's own again. A report is due at once.
+    void SetRawReport(std::optional<std::vector<std::uint8_t>> bytes);
 
     void SetFault(Target target, const Fault& fault);
     void SetPipeOpenError(int pipe, std::uint32_t error);  // pipe 0..3; 0 = opens

@@ -54,6 +54,7 @@ enum class FaultMode {
     Fail,       // fail at once with Windows error `value`
     Short,      // move at most `value` bytes
     NoByte,     // type query only: succeed without writing the byte
+    Tear,       // PIPE03 only: the first `value` bytes reach the EEPROM, then the write fails (31)
 };
 
 struct Fault {
