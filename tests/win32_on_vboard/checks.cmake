@@ -89,6 +89,19 @@ foreach(tool varnel tesmor)
   endif()
 endforeach()
 
+# Varnel's session recorded under wine, and the one it recorded on Linux played to it.
+if(TARGET varnel)
+  add_test(NAME wintest.varnel.session
+    COMMAND ${vt_wintest_dir}/e2e_check.sh ${vt_wintest_loader} ${VT_WINE_PREFIX}
+      ${vt_host_vboard} $<TARGET_FILE:varnel> $<TARGET_FILE:board_driver> varnel-session)
+  add_test(NAME wintest.varnel.replay
+    COMMAND ${vt_wintest_dir}/e2e_check.sh ${vt_wintest_loader} ${VT_WINE_PREFIX}
+      ${vt_host_vboard} $<TARGET_FILE:varnel> $<TARGET_FILE:board_driver> varnel-replay
+      ${CMAKE_SOURCE_DIR}/tests/sessions/varnel-linux.trace)
+  set_tests_properties(wintest.varnel.session wintest.varnel.replay PROPERTIES RESOURCE_LOCK vt_wine_display
+    FIXTURES_REQUIRED vt_wine_prefix TIMEOUT 600 LABELS wine)
+endif()
+
 if(TARGET boardctl)
   add_test(NAME wintest.boardctl
     COMMAND ${vt_wintest_dir}/boardctl_check.sh ${vt_wintest_loader} ${CMAKE_BINARY_DIR}/wineprefix

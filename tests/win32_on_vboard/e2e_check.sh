@@ -2,11 +2,16 @@
 # End-to-end check of a tool of the Windows test build: the program runs under wine on its
 # own virtual X server and reaches a virtual board (the host's own `vboard run`, on a private
 # bus) over loopback TCP; board_driver works the dialog while this script steers the board.
-#   e2e_check.sh LOADER PREFIX VBOARD PROGRAM.exe DRIVER.exe varnel|tesmor
+# The scenarios varnel-session and varnel-replay are Varnel's write-then-read session: recorded
+# by the program under wine (BOARD_TRACE) and checked, and played by `vboard replay` from the
+# session Varnel recorded on Linux (SESSION), which must go as recorded.
+#   e2e_check.sh LOADER PREFIX VBOARD PROGRAM.exe DRIVER.exe varnel|tesmor|varnel-session [KEEP]
+#   e2e_check.sh LOADER PREFIX VBOARD PROGRAM.exe DRIVER.exe varnel-replay SESSION
+# KEEP: where to copy the recorded session (tests/sessions/varnel-wine.trace is made so).
 set -uo pipefail
 here=$(dirname "$0")
 . "$here/../win32_build/wine_env.sh"
-loader=$1 prefix=$2 vboard=$3 program=$4 driver=$5 scenario=$6
+loader=$1 prefix=$2 vboard=$3 program=$4 driver=$5 scenario=$6 session=${7:-}
 
 readonly board_title="   QL-3306"  # names the virtual board's default type, 0x21
 readonly no_board="No Board Attached "
@@ -22,6 +27,7 @@ board_pid= program_pid=
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  [ -n "${replay_pid:-}" ] && kill "$replay_pid" 2>/dev/null && wait "$replay_pid" 2>/dev/null
   [ -n "${WINELOADER:-}" ] && "$(dirname "$WINELOADER")/wineserver" -k 2>/dev/null
   vt_xvfb_stop
   rm -rf "$work"
@@ -33,13 +39,24 @@ vt_xvfb_start || exit 1
 
 # The board, on a bus of this check alone; its clock stands so that only the steps below
 # change what the tool shows.
-vt_vboard_start "$vboard" "$work" || exit 1
+replay_pid=
+if [ "$scenario" = varnel-replay ]; then
+  export VBOARD_BUS=$work/bus
+  mkdir -m 700 "$VBOARD_BUS"
+  "$vboard" replay "$session" >"$work/board.log" 2>&1 &
+  replay_pid=$!
+  for _ in $(seq 100); do [ -f "$VBOARD_BUS/board-0.tcp" ] && break; sleep 0.1; done
+else
+  vt_vboard_start "$vboard" "$work" || exit 1
+fi
 board() { "$vboard" "$@"; }
-board clock stop >/dev/null
+[ -n "$replay_pid" ] || board clock stop >/dev/null
 
 # Wine sees the host's files on drive Z:.
 winbus=$(vt_winpath "$VBOARD_BUS")
-VBOARD_BUS=$winbus "$WINELOADER" "$program" >"$work/program.log" 2>&1 &
+trace=
+[ "$scenario" = varnel-session ] && trace=$(vt_winpath "$work/session.trace")
+VBOARD_BUS=$winbus BOARD_TRACE=$trace "$WINELOADER" "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 
 drive() {
@@ -69,7 +86,24 @@ replug() {
   title=$board_title
 }
 
+# Varnel's session: write 4 bytes at 16, read them back, close.
+write_then_read() {
+  drive --wait-enabled 1002,1005,1007,1008 --set 1004=16 --set "1003=de ad be ef" --click 1005
+  drive --wait-enabled 1002,1005 --set 1001=16 --set 1006=4 --click 1002 --wait-text "1000=de ad be ef " \
+    --wait-enabled 1002,1005
+  drive --close-within 15000
+}
+
+cancelled=
 case "$scenario" in
+  varnel-session)
+    echo "-- a session recorded by Varnel: write 4 bytes at 16, read them back"
+    write_then_read
+    ;;
+  varnel-replay)
+    echo "-- Varnel against the session it recorded on Linux"
+    write_then_read
+    ;;
   varnel)
     echo "-- write 4 bytes at 16, then read them back"
     drive --wait-enabled 1002,1005,1007,1008 --set 1004=16 --set "1003=de ad be ef" --click 1005
@@ -139,7 +173,21 @@ else
   wait "$program_pid" 2>/dev/null
   program_pid=
 fi
-board log 10 | grep -q -- "$cancelled" || fail "the pending request did not end cancelled: $(board log 10)"
+if [ -n "$cancelled" ]; then
+  board log 10 | grep -q -- "$cancelled" || fail "the pending request did not end cancelled: $(board log 10)"
+fi
+if [ "$scenario" = varnel-session ]; then
+  head -1 "$work/session.trace" | grep -qx "board-trace 1" || fail "no session trace: $(head -2 "$work/session.trace")"
+  grep -q "WriteFile handle=h[0-9]*:PIPE03 in=deadbeef result=" "$work/session.trace" ||
+    fail "the trace holds no write of de ad be ef on PIPE03"
+  grep -Eq "code=0x80002010 in=100000000600000000000000[0-9a-f]{8} window=000000040000 " "$work/session.trace" ||
+    fail "the trace holds no 16-byte record of the write's transfer request"
+  [ -n "$session" ] && cp "$work/session.trace" "$session"
+fi
+if [ -n "$replay_pid" ]; then
+  wait "$replay_pid" || fail "vboard replay ended with $?"
+  replay_pid=
+fi
 
 if [ "$failures" -gt 0 ]; then
   echo "--- program output"; cat "$work/program.log"
