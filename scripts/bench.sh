@@ -8,10 +8,17 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh release
 cmake --build --preset release --target board_path_bench vboard vboard-panel >/dev/null
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-build/release/bench/board_path_bench --benchmark_repetitions=3 --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true \
-  --benchmark_format=json --benchmark_out="$out" --benchmark_out_format=json "$@" >/dev/null
-python3 - "$out" <<'PY'
+bench_args=("$@")
+trace=$(mktemp)
+trap 'rm -f "$out" "$trace"' EXIT
+# The figures, each beside its floor. TITLE [VAR=value...] (the environment of the run).
+figures() {
+  echo "$1"
+  shift
+  env "$@" build/release/bench/board_path_bench --benchmark_repetitions=3 --benchmark_min_time=0.2 \
+    --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$out" \
+    --benchmark_out_format=json "${bench_args[@]}" >/dev/null
+  python3 - "$out" <<'PY'
 import json, sys
 runs = {b["run_name"]: b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("aggregate_name") == "median"}
 def us(b): return b["real_time"] * {"ns": 1e-3, "us": 1, "ms": 1e3, "s": 1e6}[b["time_unit"]]
@@ -30,6 +37,11 @@ for name, b in runs.items():
     else:
         print(f"{label:32} {us(b):10.1f}us {us(floor):10.1f}us {us(b) / us(floor):7.2f}")
 PY
+}
+figures "Board path (BOARD_TRACE unset: the trace is off)"
+# The same with the session trace on: every board call also writes its line.
+figures "Board path with BOARD_TRACE set" BOARD_TRACE="$trace"
+echo "trace written: $(wc -l <"$trace") lines"
 # Starting the command line as a process (no Qt loaded), 20 times, beside starting /bin/true.
 per_run() {
   local start
