@@ -12,23 +12,10 @@
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
 
-// X(return type, name, (parameters)) for each call the trace sees.
-#define BOARD_TRACE_CALLS(X)                                                                       \
-    X(HANDLE, CreateFileA, (LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE))    \
-    X(BOOL, ReadFile, (HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED))                              \
-    X(BOOL, WriteFile, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED))                            \
-    X(BOOL, DeviceIoControl, (HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)) \
-    X(BOOL, GetOverlappedResult, (HANDLE, LPOVERLAPPED, LPDWORD, BOOL))                            \
-    X(BOOL, CancelIo, (HANDLE))                                                                    \
-    X(BOOL, CancelIoEx, (HANDLE, LPOVERLAPPED))                                                    \
-    X(BOOL, CloseHandle, (HANDLE))                                                                 \
-    X(HDEVINFO, SetupDiGetClassDevsA, (const GUID*, PCSTR, HWND, DWORD))                           \
-    X(BOOL, SetupDiEnumDeviceInterfaces,                                                           \
-      (HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD, PSP_DEVICE_INTERFACE_DATA))                 \
-    X(BOOL, SetupDiGetDeviceInterfaceDetailA,                                                      \
-      (HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD,     \
-       PSP_DEVINFO_DATA))                                                                          \
-    X(BOOL, SetupDiDestroyDeviceInfoList, (HDEVINFO))
+// The calls the trace sees: those on the board's handles and setupapi's, one list with the
+// stand-in's (macros only; the header includes nothing).
+#include "../winapi/include/winapi_board_calls.h"
+#define BOARD_TRACE_CALLS(X) WINAPI_BOARD_IO_CALLS(X) WINAPI_BOARD_SETUPAPI_CALLS(X)
 
 #define BOARD_TRACE_DECLARE(type, name, parameters) type WINAPI trace_##name parameters;
 extern "C" {

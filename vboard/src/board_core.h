@@ -131,9 +131,10 @@ class BoardCore {
     bool Handle(const ConnectionPtr& connection, vbus::Message& message, std::string& why);
     void HandleHello(const ConnectionPtr& connection, const vbus::Hello& hello);
     bool HandleSubmit(const ConnectionPtr& connection, vbus::Submit& submit, std::string& why);
-    // A replaying board's answer to a request (BoardOptions::replay); always true.
-    bool Replayed(const ConnectionPtr& connection, const vbus::Submit& submit, Request request,
-                  LogEntry& entry);
+    // A replaying board's answer to a request (BoardOptions::replay); false, the difference
+    // said, when the request is not the one recorded next.
+    bool ReplayAnswerFor(const Connection& connection, const vbus::Submit& submit, const Request& request,
+                         ReplayAnswer& answer);
     void HandleCancel(const ConnectionPtr& connection, std::uint32_t id);
     void Closed(const ConnectionPtr& connection);
 

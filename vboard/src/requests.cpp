@@ -250,26 +250,35 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
         }
     }
 
-    if (options_.replay) return Replayed(c, s, std::move(r), e);
-
-    r.fault = faults_.requests[static_cast<int>(r.target)];
-    if (r.fault.mode == FaultMode::Fail) return failNow(r.fault.value ? r.fault.value : kErrorGenFailure);
-    if (r.fault.mode == FaultMode::Immediate && Ready(r)) {
-        Serve(r, LogStatus::Immediate);
-        return true;
+    // When the request is to be looked at again: after its delay.
+    std::optional<SteadyClock::time_point> wakeAt;
+    if (options_.replay) {
+        ReplayAnswer answer;
+        if (!ReplayAnswerFor(*c, s, r, answer)) return failNow(kErrorGenFailure);
+        if (answer.atOnce && answer.error != 0) return failNow(answer.error);
+        r.notBefore = SteadyClock::now() + std::chrono::milliseconds(answer.delayMs);
+        if (!answer.never && answer.delayMs > 0) wakeAt = r.notBefore;
+        r.replay = std::move(answer);
+    } else {
+        r.fault = faults_.requests[static_cast<int>(r.target)];
+        if (r.fault.mode == FaultMode::Fail) return failNow(r.fault.value ? r.fault.value : kErrorGenFailure);
+        if (r.fault.mode == FaultMode::Immediate && Ready(r)) {
+            Serve(r, LogStatus::Immediate);
+            return true;
+        }
+        if (r.fault.mode == FaultMode::Delay)
+            wakeAt = r.notBefore = SteadyClock::now() + std::chrono::milliseconds(r.fault.value);
     }
 
     c->Send(vbus::Accepted{s.id});
     if (recorder_) recorder_->Request(c->Id(), HandleName(*c), s.id, s, true, 0, 0, {}, {});
     e.status = LogStatus::Pending;
     Record(e);
-    if (r.fault.mode == FaultMode::Delay) {
-        r.notBefore = SteadyClock::now() + std::chrono::milliseconds(r.fault.value);
-        timers_.Schedule(r.notBefore, [this] {
+    if (wakeAt)
+        timers_.Schedule(*wakeAt, [this] {
             std::lock_guard lock(mu_);
             Pump();
         });
-    }
     ++c->pending;
     const Target target = r.target;
     PendingOn(target).push_back(std::move(r));
@@ -278,48 +287,20 @@ bool BoardCore::HandleSubmit(const ConnectionPtr& c, vbus::Submit& s, std::strin
     return true;
 }
 
-bool BoardCore::Replayed(const ConnectionPtr& c, const vbus::Submit& s, Request r, LogEntry& e) {
+bool BoardCore::ReplayAnswerFor(const Connection& c, const vbus::Submit& s, const Request& r,
+                                ReplayAnswer& answer) {
     ReplayRequest asked;
     asked.target = r.target;
-    asked.pipe = c->kind == ConnectionKind::Pipe ? c->pipe : -1;
+    asked.pipe = c.kind == ConnectionKind::Pipe ? c.pipe : -1;
     asked.write = s.op == vbus::Op::Write;
     asked.code = s.code;
     asked.input = r.input;
     asked.window = s.window;
     asked.outLength = s.outLength;
-    ReplayAnswer answer;
     std::string difference;
-    if (!options_.replay->Next(asked, answer, difference)) {
-        Diagnose("replay: " + difference);
-        c->Send(vbus::Done{s.id, kErrorGenFailure, 0, {}, {}});
-        e.error = kErrorGenFailure;
-        e.status = LogStatus::Immediate;
-        Record(e);
-        return true;
-    }
-    if (answer.atOnce && answer.error != 0) {
-        c->Send(vbus::Done{s.id, answer.error, 0, {}, {}});
-        e.error = answer.error;
-        e.status = LogStatus::Immediate;
-        Record(e);
-        return true;
-    }
-    c->Send(vbus::Accepted{s.id});
-    e.status = LogStatus::Pending;
-    Record(e);
-    r.notBefore = SteadyClock::now() + std::chrono::milliseconds(answer.delayMs);
-    r.replay = std::move(answer);
-    if (!r.replay->never && r.replay->delayMs > 0)
-        timers_.Schedule(r.notBefore, [this] {
-            std::lock_guard lock(mu_);
-            Pump();
-        });
-    ++c->pending;
-    const Target target = r.target;
-    PendingOn(target).push_back(std::move(r));
-    while (ServeFirstReady(target)) {
-    }
-    return true;
+    if (options_.replay->Next(asked, answer, difference)) return true;
+    Diagnose("replay: " + difference);
+    return false;
 }
 
 void BoardCore::HandleCancel(const ConnectionPtr& c, std::uint32_t id) {

@@ -6,7 +6,8 @@
 // X(return type, name, (parameter types)) for each call, as the SDK declares it.
 #pragma once
 
-#define WINAPI_BOARD_KERNEL32_CALLS(X)                                                             \
+// The calls on the board's handles (the session trace, platform/trace, sees these and setupapi's).
+#define WINAPI_BOARD_IO_CALLS(X)                                                                   \
     X(HANDLE, CreateFileA, (LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE))    \
     X(BOOL, ReadFile, (HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED))                              \
     X(BOOL, WriteFile, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED))                            \
@@ -14,10 +15,13 @@
     X(BOOL, GetOverlappedResult, (HANDLE, LPOVERLAPPED, LPDWORD, BOOL))                            \
     X(BOOL, CancelIo, (HANDLE))                                                                    \
     X(BOOL, CancelIoEx, (HANDLE, LPOVERLAPPED))                                                    \
-    X(BOOL, CloseHandle, (HANDLE))                                                                 \
-    X(HANDLE, CreateEventA, (LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR))                           \
-    X(BOOL, SetEvent, (HANDLE))                                                                    \
-    X(BOOL, ResetEvent, (HANDLE))                                                                  \
+    X(BOOL, CloseHandle, (HANDLE))
+
+#define WINAPI_BOARD_KERNEL32_CALLS(X)                                   \
+    WINAPI_BOARD_IO_CALLS(X)                                             \
+    X(HANDLE, CreateEventA, (LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)) \
+    X(BOOL, SetEvent, (HANDLE))                                          \
+    X(BOOL, ResetEvent, (HANDLE))                                        \
     X(DWORD, WaitForSingleObject, (HANDLE, DWORD))
 
 #define WINAPI_BOARD_SETUPAPI_CALLS(X)                                                         \
