@@ -36,6 +36,16 @@ TEST(CommandLine, ParsesRunListAndCommands) {
     EXPECT_EQ(cmd.slot, 2);
     EXPECT_EQ(cmd.command, "fault PIPE02 delay 200");
 
+    auto replay = ParseCommandLine({"--slot", "1", "replay", "s.trace", "--loop", "--speed", "2.5",
+                                    "--lenient", "timing", "--lenient", "clock"});
+    ASSERT_EQ(replay.kind, CliRequest::Kind::Replay) << replay.error;
+    EXPECT_EQ(replay.run.slot, 1);
+    EXPECT_EQ(replay.traceFile, "s.trace");
+    EXPECT_TRUE(replay.loop);
+    EXPECT_EQ(replay.replay.speed, 2.5);
+    EXPECT_EQ(replay.replay.lenient, (std::set<std::string>{"clock", "timing"}));
+    EXPECT_EQ(ParseCommandLine({"run", "--record", "r.trace"}).run.recordFile, "r.trace");
+
     EXPECT_EQ(ParseCommandLine({"list"}).kind, CliRequest::Kind::List);
     EXPECT_EQ(ParseCommandLine({"--help"}).kind, CliRequest::Kind::Help);
     for (const auto& bad : std::vector<std::vector<std::string>>{{},
@@ -45,7 +55,11 @@ TEST(CommandLine, ParsesRunListAndCommands) {
                                                                  {"run", "--type", "0x100"},
                                                                  {"run", "--clock", "25:00:00"},
                                                                  {"run", "--bogus"},
-                                                                 {"list", "extra"}})
+                                                                 {"list", "extra"},
+                                                                 {"replay"},
+                                                                 {"replay", "s.trace", "--speed", "0"},
+                                                                 {"replay", "s.trace", "--lenient", "colour"},
+                                                                 {"run", "--record", ""}})
         EXPECT_EQ(ParseCommandLine(bad).kind, CliRequest::Kind::Error) << (bad.empty() ? "" : bad[0]);
 }
 
