@@ -75,11 +75,17 @@ class Session {
         const auto it = handles_.find(h);
         return it == handles_.end() ? std::string() : it->second.label;
     }
-    void Closed(HANDLE h) {
+    // Forgets a handle that is being closed, before the close: once it is closed its value may
+    // come back at once for another thread's open. Returns its label.
+    std::string Forget(HANDLE h) {
         std::lock_guard hold(lock_);
-        handles_.erase(h);
-        for (auto it = pending_.begin(); it != pending_.end();)
-            it = it->second.handle == h ? pending_.erase(it) : std::next(it);
+        const auto it = handles_.find(h);
+        if (it == handles_.end()) return {};
+        std::string label = it->second.label;
+        handles_.erase(it);
+        for (auto p = pending_.begin(); p != pending_.end();)
+            p = p->second.handle == h ? pending_.erase(p) : std::next(p);
+        return label;
     }
     void Went(LPOVERLAPPED overlapped, const Pending& p) {
         std::lock_guard hold(lock_);
@@ -285,11 +291,10 @@ BOOL WINAPI trace_CancelIoEx(HANDLE file, LPOVERLAPPED overlapped) {
 }
 
 BOOL WINAPI trace_CloseHandle(HANDLE object) {
-    const std::string label = board_trace::Active() ? Session::Instance().Label(object) : std::string();
+    const std::string label = board_trace::Active() ? Session::Instance().Forget(object) : std::string();
     const BOOL ok = CloseHandle(object);
     if (!label.empty()) {
         KeepLastError kept;
-        Session::Instance().Closed(object);
         board_trace::WriteLine(Session::Instance().Begin("CloseHandle") + " handle=" + label +
                                Result(ok, kept.Error()));
     }
