@@ -20,11 +20,12 @@ struct ModeChoice {
 constexpr ModeChoice kModes[] = {
     {FaultMode::Normal, "normal"},  {FaultMode::Immediate, "immediate"}, {FaultMode::Stall, "stall"},
     {FaultMode::Delay, "delay"},    {FaultMode::Fail, "fail"},           {FaultMode::Short, "short"},
-    {FaultMode::NoByte, "no byte"},
+    {FaultMode::NoByte, "no byte"}, {FaultMode::Tear, "tear"},
 };
 
 bool TakesValue(FaultMode mode) {
-    return mode == FaultMode::Delay || mode == FaultMode::Fail || mode == FaultMode::Short;
+    return mode == FaultMode::Delay || mode == FaultMode::Fail || mode == FaultMode::Short ||
+           mode == FaultMode::Tear;
 }
 
 // Range, suffix and a sensible first value of the value box for a mode.
@@ -47,6 +48,11 @@ void ShapeValueBox(QSpinBox* box, FaultMode mode) {
             box->setSuffix(QStringLiteral(" bytes"));
             box->setPrefix(QStringLiteral("at most "));
             break;
+        case FaultMode::Tear:
+            box->setRange(0, kMaxShort);
+            box->setSuffix(QStringLiteral(" bytes, then fail"));
+            box->setPrefix(QStringLiteral("the first "));
+            break;
         default:
             box->setRange(0, 0);
             box->setSuffix(QString());
@@ -62,6 +68,7 @@ int DefaultValue(FaultMode mode) {
         case FaultMode::Fail:
             return 31;
         case FaultMode::Short:
+        case FaultMode::Tear:
             return 1;
         default:
             return 0;
@@ -93,6 +100,7 @@ FaultBox::FaultBox(QWidget* parent) : QGroupBox(tr("Faults"), parent) {
         mode->setObjectName(QStringLiteral("mode_") + name);
         for (const ModeChoice& m : kModes) {
             if (m.mode == FaultMode::NoByte && target != Target::Type) continue;  // the type query only
+            if (m.mode == FaultMode::Tear && target != Target::Pipe03) continue;  // EEPROM writes only
             mode->addItem(tr(m.name), static_cast<int>(m.mode));
         }
         auto* value = new QSpinBox(this);
