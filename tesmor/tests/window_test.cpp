@@ -13,6 +13,7 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "layout_table.h"
 #include "tesmor_dlg.h"
 #include "tesmor_resources.h"
+#include "vboard/replay.h"
 #include "vboard_testing/private_bus.h"
 #include "vboard_testing/traffic_log.h"
 
@@ -652,4 +654,55 @@ TEST_F(TesmorWindow, ClosingWithoutARunningPoller) {
                             QTest::keyClick(Item(IDC_VALUE), Qt::Key_Escape);
                         }),
               INT_PTR(IDCANCEL));
+}
+
+// Tesmor's session, recorded by Tesmor itself (BOARD_TRACE, in a child process, on a board of
+// the child's own) and played back to Tesmor by a replaying board: the lamp and the clock show
+// what the recorded reports said, and the value goes to the display as recorded.
+namespace {
+
+constexpr char kSessionTrace[] = "TESMOR_SESSION_TRACE";
+
+// Key 4 down, the clock at 08:09:10, 1a2b sent; `steer` (none in a replay) makes the board do
+// it; `done` says the value has gone.
+void KeysClockAndDisplay(CTesmorDlg& dlg, vboard::Board* steer, const std::function<bool()>& done) {
+    RunDialog(dlg, [&] {
+        if (steer) steer->SetKey(3, true);
+        ASSERT_TRUE(Until([] { return Lamps() == RedAt(3); })) << Lamps().toStdString();
+        if (steer) steer->SetClock({8, 9, 10});
+        ASSERT_TRUE(Until([] { return Clock() == "08 : 09 : 10"; })) << Clock().toStdString();
+        SendValue(dlg, "1a2b");
+        ASSERT_TRUE(Until(done));
+    });
+}
+
+}  // namespace
+
+TEST_F(TesmorWindow, DISABLED_SessionChild) {
+    if (std::getenv(kSessionTrace) == nullptr) GTEST_SKIP() << "run by ASessionRecordedByTesmorReplays";
+    ASSERT_TRUE(AddBoard());
+    CTesmorDlg dlg;
+    KeysClockAndDisplay(dlg, board_,
+                        [&] { return board_->Display() == vboard::Digits{0, 0, 0, 0, 1, 10, 2, 11}; });
+}
+
+TEST_F(TesmorWindow, ASessionRecordedByTesmorReplays) {
+    const std::string trace = bus_->Directory() + "/tesmor.trace";
+    const ChildOutcome child = RunThisProgram(
+        {"--gtest_filter=TesmorWindow.DISABLED_SessionChild", "--gtest_also_run_disabled_tests"},
+        {std::string(kSessionTrace) + "=1", "BOARD_TRACE=" + trace, "QT_QPA_PLATFORM=offscreen"}, 60000);
+    ASSERT_TRUE(child.ended && child.exitCode == 0) << child.output;
+
+    std::string why;
+    const auto replay = vboard::Replay::Load(trace, {}, why);
+    ASSERT_TRUE(replay) << why;
+    vboard::BoardOptions options;
+    options.devicePath = replay->DevicePath();
+    options.type = replay->Type().value_or(0x21);
+    options.replay = replay;
+    board_ = &bus_->AddBoard(std::move(options), &why);
+    ASSERT_EQ(why, "");
+    CTesmorDlg dlg;
+    KeysClockAndDisplay(dlg, nullptr, [&] { return replay->FirstMissing().empty(); });
+    EXPECT_EQ(replay->Differences(), std::vector<std::string>{});
 }
