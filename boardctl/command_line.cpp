@@ -97,8 +97,9 @@ namespace {
 struct Tokens {
     std::vector<std::string> words;
     std::string board, start, length, output, format, data;
-    CLI::Option *boardGiven, *startGiven, *lengthGiven, *outputGiven, *formatGiven, *dataGiven, *verifyGiven,
-        *watchGiven;
+    // Which options were given (taken from the parser before it goes).
+    bool boardGiven = false, startGiven = false, lengthGiven = false, outputGiven = false, formatGiven = false,
+         dataGiven = false, verifyGiven = false, watchGiven = false;
 };
 
 // Throws CLI::ParseError.
@@ -111,14 +112,14 @@ void Split(const std::vector<std::string>& args, Request& request, bool& help, T
 
     app.add_flag("-h,--help", help);
     app.add_flag("--json", request.json);
-    t.boardGiven = app.add_option("--board", t.board);
-    t.startGiven = app.add_option("--start", t.start);
-    t.lengthGiven = app.add_option("--length", t.length);
-    t.outputGiven = app.add_option("-o,--output", t.output);
-    t.formatGiven = app.add_option("--format", t.format);
-    t.dataGiven = app.add_option("--data", t.data);
-    t.verifyGiven = app.add_flag("--verify,!--no-verify", request.verify);
-    t.watchGiven = app.add_flag("--watch", request.watch);
+    CLI::Option* board = app.add_option("--board", t.board);
+    CLI::Option* start = app.add_option("--start", t.start);
+    CLI::Option* length = app.add_option("--length", t.length);
+    CLI::Option* output = app.add_option("-o,--output", t.output);
+    CLI::Option* format = app.add_option("--format", t.format);
+    CLI::Option* data = app.add_option("--data", t.data);
+    CLI::Option* verify = app.add_flag("--verify,!--no-verify", request.verify);
+    CLI::Option* watch = app.add_flag("--watch", request.watch);
 
     // Every command takes the options above wherever they stand (fallthrough) and any number
     // of operands, counted against what it needs once the command is known.
@@ -138,6 +139,14 @@ void Split(const std::vector<std::string>& args, Request& request, bool& help, T
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
     app.parse(reversed);
+    t.boardGiven = board->count() > 0;
+    t.startGiven = start->count() > 0;
+    t.lengthGiven = length->count() > 0;
+    t.outputGiven = output->count() > 0;
+    t.formatGiven = format->count() > 0;
+    t.dataGiven = data->count() > 0;
+    t.verifyGiven = verify->count() > 0;
+    t.watchGiven = watch->count() > 0;
 
     for (const CLI::App* c = &app; !c->get_subcommands().empty();) {
         c = c->get_subcommands().front();
@@ -170,14 +179,14 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
     }
     std::vector<std::string>& words = t.words;
     unsigned given = 0;
-    if (t.boardGiven->count() > 0) {
+    if (t.boardGiven) {
         request.board = ParseNumber(t.board, 0, 1023);
         if (!request.board) {
             error = "not a board number: " + t.board;
             return std::nullopt;
         }
     }
-    if (t.startGiven->count() > 0) {
+    if (t.startGiven) {
         request.start = ParseNumber(t.start, 0, kEepromBytes - 1);
         if (!request.start) {
             error = "not an address 0..255: " + t.start;
@@ -185,7 +194,7 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
         }
         given |= kStart;
     }
-    if (t.lengthGiven->count() > 0) {
+    if (t.lengthGiven) {
         request.length = ParseNumber(t.length, 1, kEepromBytes);
         if (!request.length) {
             error = "not a length 1..256: " + t.length;
@@ -193,7 +202,7 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
         }
         given |= kLength;
     }
-    if (t.outputGiven->count() > 0) {
+    if (t.outputGiven) {
         request.outputFile = t.output;
         if (request.outputFile.empty()) {
             error = "-o needs a file name";
@@ -201,7 +210,7 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
         }
         given |= kOutput;
     }
-    if (t.formatGiven->count() > 0) {
+    if (t.formatGiven) {
         request.format = ParseFormatName(t.format);
         if (!request.format) {
             error = "unknown format \"" + t.format + "\" (dump, text, bin, ihex or hex)";
@@ -209,12 +218,12 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
         }
         given |= kFormat;
     }
-    if (t.dataGiven->count() > 0) {
+    if (t.dataGiven) {
         request.data = t.data;
         given |= kData;
     }
-    if (t.verifyGiven->count() > 0) given |= kVerify;
-    if (t.watchGiven->count() > 0) given |= kWatch;
+    if (t.verifyGiven) given |= kVerify;
+    if (t.watchGiven) given |= kWatch;
 
     const auto verb = VerbOf(words, error);
     if (!verb) {
