@@ -28,9 +28,10 @@ for _ in $(seq 200); do [ -e "$VBOARD_BUS/board-0.state" ] && break; sleep 0.05;
 eval "set -- $args"
 timeout 30 "$boardctl" "$@" >"$work/command.out" 2>"$work/command.err"
 got_command=$?
-# The replay ends a second after the command has closed its last handle; a command that never
-# opened one leaves it waiting, so it is given 10 s and then stopped.
-for _ in $(seq 100); do kill -0 "$replay_pid" 2>/dev/null || break; sleep 0.1; done
+# The replay ends a second after the command has closed its last handle (ten when requests it
+# recorded never came); a command that never opened one leaves it waiting, so it is given 15 s
+# and then stopped.
+for _ in $(seq 150); do kill -0 "$replay_pid" 2>/dev/null || break; sleep 0.1; done
 kill "$replay_pid" 2>/dev/null
 wait "$replay_pid"
 got_replay=$?

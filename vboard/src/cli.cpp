@@ -18,8 +18,11 @@
 namespace vboard {
 namespace {
 
-// A replayed session has ended when no handle has been open for this long.
+// A replayed session has ended when no handle has been open for this long: a second once every
+// recorded request has come (or one differed); ten while some are still to come, since a session
+// of several commands may have gaps between them.
 constexpr int kQuietMs = 1000;
+constexpr int kQuietBeforeTheEndMs = 10000;
 
 CliRequest Error(std::string text) {
     CliRequest r;
@@ -127,7 +130,10 @@ int RunReplay(const CliRequest& request, CliContext& context) {
                     quietSince = steady_clock::now();
                     continue;
                 }
-                if (steady_clock::now() - quietSince < milliseconds(kQuietMs)) continue;
+                const bool settled = !replay->Differences().empty() || replay->AllCame();
+                if (steady_clock::now() - quietSince <
+                    milliseconds(settled ? kQuietMs : kQuietBeforeTheEndMs))
+                    continue;
                 if (request.loop && replay->Differences().empty() && replay->AllCame()) {
                     context.out << "session played; again" << std::endl;
                     replay->Restart();
@@ -188,8 +194,9 @@ std::string UsageText() {
                "      docs/TRACE.md): each request is compared with the next one recorded for its pipe\n"
                "      and answered as recorded, after the recorded delay. The first request that differs\n"
                "      is answered with an error and named with its trace line. Ends when the session has\n"
-               "      (no handle open for 1 s after the program came): exit 0 when it went as recorded,\n"
-               "      1 when a request differed or a recorded one never came.\n"
+               "      (no handle open for 1 s once every recorded request has come or one differed; for\n"
+               "      10 s while some are still to come): exit 0 when it went as recorded, 1 when a\n"
+               "      request differed or a recorded one never came.\n"
                "      --loop           play the session again each time it has gone as recorded\n"
                "      --speed N        divide the recorded delays by N (2: twice as fast)\n"
                "      --lenient FIELD  let a field differ: timing (answer at once), length (a read's\n"
