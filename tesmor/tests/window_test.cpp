@@ -696,11 +696,7 @@ TEST_F(TesmorWindow, ASessionRecordedByTesmorReplays) {
     std::string why;
     const auto replay = vboard::Replay::Load(trace, {}, why);
     ASSERT_TRUE(replay) << why;
-    vboard::BoardOptions options;
-    options.devicePath = replay->DevicePath();
-    options.type = replay->Type().value_or(0x21);
-    options.replay = replay;
-    board_ = &bus_->AddBoard(std::move(options), &why);
+    board_ = &bus_->AddBoard(vboard::ReplayingBoard(replay), &why);
     ASSERT_EQ(why, "");
     CTesmorDlg dlg;
     KeysClockAndDisplay(dlg, nullptr, [&] { return replay->FirstMissing().empty(); });

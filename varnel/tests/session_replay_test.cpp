@@ -46,11 +46,7 @@ class VarnelSession : public VarnelWindowTest {
         std::string why;
         const auto replay = vboard::Replay::Load(trace, {}, why);
         ASSERT_TRUE(replay) << why;
-        vboard::BoardOptions options;
-        options.devicePath = replay->DevicePath();
-        options.type = replay->Type().value_or(0x21);
-        options.replay = replay;
-        bus.AddBoard(std::move(options));
+        bus.AddBoard(vboard::ReplayingBoard(replay));
         WriteThenRead(driver, dlg);
         EXPECT_EQ(replay->Differences(), std::vector<std::string>{});
         EXPECT_EQ(replay->FirstMissing(), "");

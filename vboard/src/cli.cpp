@@ -100,12 +100,10 @@ int RunReplay(const CliRequest& request, CliContext& context) {
         context.err << "vboard: cannot make a folder for the replay's EEPROM\n";
         return 1;
     }
-    BoardOptions options = request.run;
+    BoardOptions options = ReplayingBoard(replay);
+    options.slot = request.run.slot;
     options.busDir = context.busDir;
     options.eepromFile = std::string(folder) + "/eeprom";
-    options.devicePath = replay->DevicePath();
-    if (replay->Type()) options.type = *replay->Type();
-    options.replay = replay;
     options.onFailure = [&context](const std::string&) {
         if (context.endWait) context.endWait();
     };

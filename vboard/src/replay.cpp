@@ -123,6 +123,14 @@ std::string DescribeRequest(const ReplayRequest& r) {
     }
 }
 
+BoardOptions ReplayingBoard(std::shared_ptr<Replay> replay) {
+    BoardOptions options;
+    options.devicePath = replay->DevicePath();
+    options.type = replay->Type().value_or(0x21);
+    options.replay = std::move(replay);
+    return options;
+}
+
 int Replay::QueueOf(const ReplayRequest& r) {
     return r.target == Target::Reset && r.pipe >= 0 && r.pipe < 4 ? kTargetCount + r.pipe
                                                                   : static_cast<int>(r.target);

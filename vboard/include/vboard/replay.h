@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "vboard/board.h"
 #include "vboard/types.h"
 
 namespace vboard {
@@ -96,6 +97,10 @@ class Replay {
     bool started_ = false;
     std::vector<std::string> differences_;
 };
+
+// The options of a board that plays `replay`: the recorded device path and type byte (0x21
+// when the trace has none), and the replay.
+BoardOptions ReplayingBoard(std::shared_ptr<Replay> replay);
 
 // "transfer request (EEPROM to host, 64 bytes at 0x10)", "PIPE02 read of 64 bytes", ...
 std::string DescribeRequest(const ReplayRequest& request);
